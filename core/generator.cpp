@@ -1,0 +1,69 @@
+#include "core/generator.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace mivaro {
+
+int TwoWayPick(RandomSource& source) {
+  // Formed in double, as the digit draw is, so no float rounding can tip r + r
+  // over a boundary.
+  const double r = source.NextUniform();
+  const int WorkIndex = static_cast<int>(std::floor(r + r)) + 1;
+  // Clamped so that a source that breaks its promise of r < 1 cannot yield a
+  // digit outside the group's pair.
+  return std::clamp(WorkIndex, 1, 2);
+}
+
+int DrawDigit(RandomSource& source) {
+  const double r = source.NextUniform();
+  // Clamped for the same reason: r == 1.0 would otherwise give 10 and a
+  // ten-character candidate.
+  return std::clamp(static_cast<int>(std::floor(r * 9.0)) + 1, 1, 9);
+}
+
+std::optional<int> PickFirstDigit(const RegionFlags& flags, RandomSource& source) {
+  for (const RegionGroup group : kRegionPriority) {
+    bool ticked = false;
+    for (std::size_t box = 0; box < kRegionBoxCount; ++box) {
+      ticked = ticked || (kRegionBoxes[box].Group == group && IsTicked(flags[box]));
+    }
+    if (!ticked) continue;
+    const std::span<const int> digits = FirstDigitsOf(group);
+    if (digits.size() == 1) return digits.front();
+    return digits[static_cast<std::size_t>(TwoWayPick(source) - 1)];
+  }
+  return std::nullopt;
+}
+
+std::string DrawCandidate(const RegionFlags& flags, RandomSource& source) {
+  std::string candidate;
+  candidate.reserve(kNumberLength);
+  if (const std::optional<int> first = PickFirstDigit(flags, source)) {
+    candidate.push_back(static_cast<char>('0' + *first));
+  }
+  while (candidate.size() < kNumberLength) {
+    candidate.push_back(static_cast<char>('0' + DrawDigit(source)));
+  }
+  return candidate;
+}
+
+void GenerateValidNumber(WindowState& state, const RegionFlags& flags, RandomSource& source,
+                         AttemptObserver& observer) {
+  source.Reseed(SecondsSinceMidnight());
+  state.IsValid = false;
+  state.Attempts = 0;
+  do {
+    ++state.Attempts;
+    observer.AttemptBegun(state.Attempts);
+    state.NumberText = DrawCandidate(flags, source);
+    observer.CandidateDrawn(state.NumberText);
+    const EvaluationResult result =
+        EvaluateNumber(state.NumberText, state.DigitTable, state.WeightedTable);
+    state.CheckSum = result.CheckSum;
+    state.IsValid = result.IsValid;
+    observer.CandidateEvaluated(result);
+  } while (!state.IsValid);
+}
+
+}  // namespace mivaro

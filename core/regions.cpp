@@ -1,0 +1,96 @@
+#include "core/regions.h"
+
+namespace mivaro {
+namespace {
+
+struct GroupFacts {
+  std::span<const int> firstDigits;
+  std::string_view name;
+  std::string_view regionText;     // empty for a series
+  std::string_view seriesMessage;  // empty for a region group
+};
+
+constexpr std::array<int, 1> kDigits1{1};
+constexpr std::array<int, 2> kDigits23{2, 3};
+constexpr std::array<int, 2> kDigits45{4, 5};
+constexpr std::array<int, 1> kDigits6{6};
+constexpr std::array<int, 1> kDigits7{7};
+constexpr std::array<int, 1> kDigits0{0};
+constexpr std::array<int, 1> kDigits8{8};
+constexpr std::array<int, 1> kDigits9{9};
+
+// Indexed by RegionGroup.
+constexpr std::array<GroupFacts, 8> kGroups{{
+    {kDigits1,
+     "Atlantic",
+     "Nova Scotia, New Brunswick, Prince Edward Island, and Newfoundland and Labrador",
+     {}},
+    {kDigits23, "Quebec", "Quebec", {}},
+    {kDigits45, "Ontario", "Ontario", {}},
+    {kDigits6,
+     "PrairiesNorth",
+     "Manitoba, Saskatchewan, Alberta, Northwest Territories, and Nunavut",
+     {}},
+    {kDigits7, "PacificNorth", "British Columbia and Yukon", {}},
+    {kDigits0, "ForeignTax", {}, "SIN is VALID for FOREIGN//TAX"},
+    {kDigits8, "Dummy", {}, "SIN is VALID but DUMMY"},
+    {kDigits9, "Temporary", {}, "SIN is VALID for TEMPORARY"},
+}};
+
+// Indexed by digit value 0..9.
+constexpr std::array<RegionGroup, 10> kGroupOfDigit{
+    RegionGroup::ForeignTax,    RegionGroup::Atlantic,     RegionGroup::Quebec,
+    RegionGroup::Quebec,        RegionGroup::Ontario,      RegionGroup::Ontario,
+    RegionGroup::PrairiesNorth, RegionGroup::PacificNorth, RegionGroup::Dummy,
+    RegionGroup::Temporary,
+};
+
+const GroupFacts& FactsOf(RegionGroup group) {
+  return kGroups[static_cast<std::size_t>(group)];
+}
+
+}  // namespace
+
+std::optional<RegionGroup> RegionForDigit(char firstCharacter) {
+  if (firstCharacter < '0' || firstCharacter > '9') return std::nullopt;
+  return kGroupOfDigit[static_cast<std::size_t>(firstCharacter - '0')];
+}
+
+std::span<const int> FirstDigitsOf(RegionGroup group) {
+  return FactsOf(group).firstDigits;
+}
+
+RegionFlags RegionFlagsFor(RegionGroup group) {
+  RegionFlags flags{};
+  for (std::size_t box = 0; box < kRegionBoxCount; ++box) {
+    flags[box] = kRegionBoxes[box].Group == group ? 1 : 0;
+  }
+  return flags;
+}
+
+std::optional<std::string_view> RegionText(RegionGroup group) {
+  const std::string_view text = FactsOf(group).regionText;
+  if (text.empty()) return std::nullopt;
+  return text;
+}
+
+std::optional<std::string> RegionMessage(RegionGroup group) {
+  const auto text = RegionText(group);
+  if (!text) return std::nullopt;
+  std::string message(kRegionMessageLead);
+  message += "\r\n";
+  message += *text;
+  return message;
+}
+
+std::optional<std::string_view> SeriesMessage(RegionGroup group) {
+  const std::string_view message = FactsOf(group).seriesMessage;
+  if (message.empty()) return std::nullopt;
+  return message;
+}
+
+std::string_view RegionGroupName(RegionGroup group) {
+  return FactsOf(group).name;
+}
+
+}  // namespace mivaro
