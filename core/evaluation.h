@@ -23,16 +23,16 @@ inline constexpr std::int8_t kEmptyWeightedSlot = -1;
 
 // Returns a digit table whose eleven slots are all empty.
 constexpr DigitSlots EmptyDigitSlots() {
-  DigitSlots slots{};
-  slots.fill(kEmptyDigitSlot);
-  return slots;
+  DigitSlots table{};
+  table.fill(kEmptyDigitSlot);
+  return table;
 }
 
 // Returns a weighted table whose eleven slots are all empty.
 constexpr WeightedSlots EmptyWeightedSlots() {
-  WeightedSlots slots{};
-  slots.fill(kEmptyWeightedSlot);
-  return slots;
+  WeightedSlots table{};
+  table.fill(kEmptyWeightedSlot);
+  return table;
 }
 
 // The weights of positions 1 to 9: odd positions weigh 1, even positions 2.

@@ -1,0 +1,298 @@
+#include "ui/form1.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStringList>
+#include <climits>
+
+#include "core/entry.h"
+#include "core/evaluation.h"
+#include "core/version.h"
+#include "ui/toolkit.h"
+
+namespace mivaro::ui {
+namespace {
+
+// The window's client area, below the menu bar, in twips.
+constexpr int kClientWidth = 5235;
+constexpr int kClientHeight = 1335;
+
+struct Place {
+  int left, top, width, height;  // twips
+};
+
+constexpr Place kText1{2040, 120, 1095, 285};
+constexpr Place kCommand1{930, 120, 855, 375};
+constexpr Place kCommand2{3330, 120, 975, 375};
+constexpr Place kLabel1{2250, 1080, 360, 195};
+constexpr Place kLabel2{405, 1080, 360, 195};
+constexpr Place kLabel3{3930, 1080, 795, 195};
+
+// Check1..Check13: two staggered rows, each alphabetical from left to right.
+constexpr std::array<Place, kRegionBoxCount> kCheckPlaces{{
+    {517, 600, 615, 195},   // AB
+    {1080, 600, 615, 195},  // BC
+    {1717, 600, 615, 195},  // MB
+    {2317, 600, 615, 195},  // NB
+    {765, 840, 615, 195},   // NU
+    {1365, 840, 735, 195},  // NWT
+    {2055, 840, 615, 195},  // ON
+    {2655, 840, 615, 195},  // PEI
+    {2917, 600, 615, 195},  // NF
+    {3255, 840, 615, 195},  // QC
+    {3840, 840, 585, 195},  // YT
+    {3517, 600, 615, 195},  // NS
+    {4102, 600, 615, 195},  // SK
+}};
+
+// Qt's default font is larger than the one the twip layout was drawn for, and
+// would clip the check-box captions at their 13-pixel height; this size shows
+// every caption whole.
+constexpr int kFontPointSize = 8;
+
+void PlaceWidget(QWidget* widget, const Place& place) {
+  widget->setGeometry(Twips(place.left), Twips(place.top), Twips(place.width), Twips(place.height));
+}
+
+// The author credit and contact lines of the About message. Mivaro publishes
+// no personal accounts, so these are neutral values.
+constexpr char kAuthorCredit[] = "the Mivaro developers";
+constexpr char kEmail[] = "mivaro@example.org";
+constexpr char kTwitter[] = "not published";
+constexpr char kBitCoin[] = "not published";
+constexpr char kBlog[] = "https://example.org/mivaro";
+
+const QString kCheckPrefix = QStringLiteral("Check: ");
+const QString kCheckSumPrefix = QStringLiteral("CheckSum: ");
+const QString kGeneratedPrefix = QStringLiteral("Generated: ");
+
+}  // namespace
+
+Form1Services DefaultServices() {
+  Form1Services services;
+  services.showMessage = ShowMessageBox;
+  services.pause = Pause;
+  services.randomSource = std::make_unique<DefaultRandomSource>();
+  return services;
+}
+
+Form1::Form1(Form1Services services, QWidget* parent)
+    : QMainWindow(parent), services_(std::move(services)) {
+  if (!services_.showMessage) services_.showMessage = ShowMessageBox;
+  if (!services_.pause) services_.pause = Pause;
+  if (!services_.randomSource) services_.randomSource = std::make_unique<DefaultRandomSource>();
+
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(QStringLiteral("Mivaro v") + FromUtf8(kAppVersion));
+  QFont font = this->font();
+  font.setPointSize(kFontPointSize);
+  setFont(font);
+
+  BuildControls();
+  BuildMenu();
+  // The layout is fixed, so the window is too.
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+  Form_Load();
+}
+
+Form1::~Form1() = default;
+
+void Form1::BuildControls() {
+  auto* client = new QWidget(this);
+  client->setObjectName(QStringLiteral("Client"));
+  client->setFixedSize(Twips(kClientWidth), Twips(kClientHeight));
+  setCentralWidget(client);
+
+  // Created in tab order; Qt's default focus chain follows creation order.
+  Text1 = new QLineEdit(QStringLiteral("888888888"), client);
+  Text1->setObjectName(QStringLiteral("Text1"));
+  Text1->setAccessibleName(QStringLiteral("SIN"));
+  // QLineEdit would otherwise cut a paste at 32767 characters; the entry is
+  // taken as typed and judged by Validate.
+  Text1->setMaxLength(INT_MAX);
+  PlaceWidget(Text1, kText1);
+
+  Command1 = new QPushButton(QStringLiteral("Validate"), client);
+  Command2 = new QPushButton(QStringLiteral("Generate"), client);
+  Command1->setObjectName(QStringLiteral("Command1"));
+  Command2->setObjectName(QStringLiteral("Command2"));
+  Command1->setAccessibleName(QStringLiteral("Validate"));
+  Command2->setAccessibleName(QStringLiteral("Generate"));
+  for (QPushButton* button : {Command1, Command2}) {
+    // Neither button is a default button: Enter and Escape press nothing.
+    button->setAutoDefault(false);
+    button->setDefault(false);
+  }
+  PlaceWidget(Command1, kCommand1);
+  PlaceWidget(Command2, kCommand2);
+  connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+  connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+
+  Label1 = new QLabel(QStringLiteral("Sum:"), client);
+  Label2 = new QLabel(QStringLiteral("Sum:"), client);
+  Label3 = new QLabel(QStringLiteral("Generated:"), client);
+  Label1->setObjectName(QStringLiteral("Label1"));
+  Label2->setObjectName(QStringLiteral("Label2"));
+  Label3->setObjectName(QStringLiteral("Label3"));
+  Label1->setAccessibleName(QStringLiteral("Check sum"));
+  Label2->setAccessibleName(QStringLiteral("Check values"));
+  Label3->setAccessibleName(QStringLiteral("Generated attempts"));
+  PlaceWidget(Label1, kLabel1);
+  PlaceWidget(Label2, kLabel2);
+  PlaceWidget(Label3, kLabel3);
+
+  for (std::size_t box = 0; box < kRegionBoxCount; ++box) {
+    auto* check = new QCheckBox(FromUtf8(kRegionBoxes[box].Caption), client);
+    check->setObjectName(QStringLiteral("Check%1").arg(box + 1));
+    check->setAccessibleName(FromUtf8(kRegionBoxes[box].Name));
+    PlaceWidget(check, kCheckPlaces[box]);
+    Check[box] = check;
+  }
+
+  setTabOrder(Text1, Command1);
+  setTabOrder(Command1, Command2);
+  setTabOrder(Command2, Check.front());
+  for (std::size_t box = 1; box < kRegionBoxCount; ++box) setTabOrder(Check[box - 1], Check[box]);
+}
+
+void Form1::BuildMenu() {
+  QMenuBar* bar = menuBar();
+  // The menu belongs in the window on every desktop, never in a global bar.
+  bar->setNativeMenuBar(false);
+
+  QMenu* file = bar->addMenu(QStringLiteral("File"));
+  file->setObjectName(QStringLiteral("File"));
+  Save = file->addAction(QStringLiteral("Save"));
+  Save->setObjectName(QStringLiteral("Save"));
+  Save->setEnabled(false);
+  Exit = file->addAction(QStringLiteral("Exit"));
+  Exit->setObjectName(QStringLiteral("Exit"));
+  connect(Exit, &QAction::triggered, this, &Form1::Exit_Click);
+
+  About = bar->addAction(QStringLiteral("About"));
+  About->setObjectName(QStringLiteral("About"));
+  connect(About, &QAction::triggered, this, &Form1::About_Click);
+}
+
+void Form1::Form_Load() {
+  state_.AppVersion = std::string(kAppVersion);
+  state_.WeightedTable = EmptyWeightedSlots();
+  state_.DigitTable = EmptyDigitSlots();
+  Label1->setVisible(false);
+  Label2->setVisible(false);
+  Label3->setVisible(false);
+  state_.IsValid = false;
+  Text1->setText(QString());
+  Text1->setFocus();
+}
+
+void Form1::Command1_Click() {
+  Label3->setVisible(false);
+  state_.NumberText = ToUtf8(Text1->text());
+
+  switch (ClassifyEntry(state_.NumberText)) {
+    case EntryKind::TooLong:
+      services_.showMessage(this, QStringLiteral("SIN # is only 9 digits!"));
+      Text1->setText(QString());
+      return;
+    // A short entry or one with other characters is never evaluated: it would
+    // reuse digits an earlier number left in the tables. The entry stays in
+    // Text1 so the user can correct it.
+    case EntryKind::NotDigitsOnly:
+      services_.showMessage(this, QStringLiteral("SIN # must contain only digits!"));
+      return;
+    case EntryKind::TooShort:
+      services_.showMessage(this, QStringLiteral("SIN # must be 9 digits!"));
+      return;
+    case EntryKind::WellFormed:
+      break;
+  }
+
+  const EvaluationResult result =
+      EvaluateNumber(state_.NumberText, state_.DigitTable, state_.WeightedTable);
+  state_.CheckSum = result.CheckSum;
+  ShowCheckLabels(result);
+
+  // Well formed, so the first character is a digit and has a group.
+  const RegionGroup group = RegionForDigit(state_.NumberText.front()).value();
+  WriteRegionFlags(RegionFlagsFor(group));
+
+  if (const auto message = RegionMessage(group)) services_.showMessage(this, FromUtf8(*message));
+  state_.IsValid = result.IsValid;
+  if (!state_.IsValid) {
+    services_.showMessage(this, QStringLiteral("SIN is INVALID"));
+  } else if (const auto series = SeriesMessage(group)) {
+    services_.showMessage(this, FromUtf8(*series));
+  }
+}
+
+void Form1::Command2_Click() {
+  Label3->setVisible(true);
+  GenerateValidNumber(state_, ReadRegionFlags(), *services_.randomSource, *this);
+}
+
+void Form1::Exit_Click() {
+  close();
+}
+
+void Form1::About_Click() {
+  services_.showMessage(this, AboutMessage());
+}
+
+QString Form1::AboutMessage() const {
+  const QString name = QStringLiteral("Mivaro v") + FromUtf8(state_.AppVersion);
+  return QStringList{
+      name + QStringLiteral(" by ") + QString::fromLatin1(kAuthorCredit),
+      name,
+      QStringLiteral("E-Mail: ") + QString::fromLatin1(kEmail),
+      QStringLiteral("Twitter: ") + QString::fromLatin1(kTwitter),
+      QStringLiteral("BitCoin: ") + QString::fromLatin1(kBitCoin),
+      QStringLiteral("Blog: ") + QString::fromLatin1(kBlog),
+  }
+      .join(QStringLiteral("\r\n"));
+}
+
+void Form1::AttemptBegun(std::uint64_t Attempts) {
+  SetCaption(Label3, kGeneratedPrefix + QString::number(Attempts));
+}
+
+void Form1::CandidateDrawn(std::string_view NumberText) {
+  Text1->setText(FromUtf8(NumberText));
+  Refresh(Text1);
+  Refresh(this);
+  services_.pause(GeneratePauseMs);
+}
+
+void Form1::CandidateEvaluated(const EvaluationResult& result) {
+  ShowCheckLabels(result);
+}
+
+void Form1::ShowCheckLabels(const EvaluationResult& result) {
+  Label1->setVisible(true);
+  Label2->setVisible(true);
+  SetCaption(Label2, kCheckPrefix + FromUtf8(result.CheckString));
+  SetCaption(Label1, kCheckSumPrefix + QString::number(state_.CheckSum));
+}
+
+RegionFlags Form1::ReadRegionFlags() const {
+  RegionFlags flags{};
+  for (std::size_t box = 0; box < kRegionBoxCount; ++box) {
+    flags[box] = Check[box]->checkState() == Qt::Checked ? 1 : 0;
+  }
+  return flags;
+}
+
+void Form1::WriteRegionFlags(const RegionFlags& flags) {
+  for (std::size_t box = 0; box < kRegionBoxCount; ++box) {
+    Check[box]->setCheckState(IsTicked(flags[box]) ? Qt::Checked : Qt::Unchecked);
+  }
+}
+
+}  // namespace mivaro::ui

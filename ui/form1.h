@@ -1,0 +1,106 @@
+#pragma once
+
+// Form1 is Mivaro's one window. How data flows through it:
+//
+//  Validate  Command1_Click reads Text1 into state_.NumberText, refuses entries
+//            that are not nine ASCII digits with a message box, else runs
+//            EvaluateNumber on state_'s tables, writes the check string and sum
+//            into Label2 and Label1, ticks Check1..Check13 from RegionForDigit's
+//            flags and shows the region, "invalid" and series messages in order.
+//  Generate  Command2_Click reads Check1..Check13 into RegionFlags and hands
+//            them, state_ and the random source to GenerateValidNumber, with
+//            Form1 itself as the AttemptObserver: each attempt writes Label3,
+//            then Text1 (repainted, then the pause), then Label2 and Label1.
+//
+// Every message box, every pause and every random value goes through the
+// Form1Services the window was built with, so tests can record the messages,
+// skip the pauses and script the draws.
+
+#include <QMainWindow>
+#include <array>
+#include <chrono>
+#include <functional>
+#include <memory>
+
+#include "core/generator.h"
+#include "core/random_source.h"
+#include "core/regions.h"
+#include "core/window_state.h"
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace mivaro::ui {
+
+// What the window needs from outside; the defaults are the real ones.
+struct Form1Services {
+  // Shows one modal message box and returns when the user has closed it.
+  std::function<void(QWidget* parent, const QString& text)> showMessage;
+  // Holds the user-interface thread after each generated candidate is shown.
+  std::function<void(std::chrono::milliseconds)> pause;
+  // Draws the generator's random values.
+  std::unique_ptr<RandomSource> randomSource;
+};
+
+// Returns the services a real window uses: QMessageBox, a thread sleep and
+// DefaultRandomSource.
+Form1Services DefaultServices();
+
+class Form1 final : public QMainWindow, private AttemptObserver {
+  Q_OBJECT
+
+ public:
+  // The pause after each generated candidate is shown.
+  static constexpr std::chrono::milliseconds GeneratePauseMs{75};
+
+  // Builds the window with its controls and menu and runs start-up; missing
+  // services are replaced by the real ones.
+  explicit Form1(Form1Services services = DefaultServices(), QWidget* parent = nullptr);
+  ~Form1() override;
+
+  Form1(const Form1&) = delete;
+  Form1& operator=(const Form1&) = delete;
+
+  // The per-window state, for inspection.
+  const WindowState& State() const { return state_; }
+
+  // The About message, six lines joined by CR LF.
+  QString AboutMessage() const;
+
+ private:
+  void BuildControls();
+  void BuildMenu();
+
+  void Form_Load();
+  void Command1_Click();
+  void Command2_Click();
+  void Exit_Click();
+  void About_Click();
+
+  void AttemptBegun(std::uint64_t Attempts) override;
+  void CandidateDrawn(std::string_view NumberText) override;
+  void CandidateEvaluated(const EvaluationResult& result) override;
+
+  void ShowCheckLabels(const EvaluationResult& result);
+  RegionFlags ReadRegionFlags() const;
+  void WriteRegionFlags(const RegionFlags& flags);
+
+  Form1Services services_;
+  WindowState state_;
+
+  QLineEdit* Text1 = nullptr;
+  QPushButton* Command1 = nullptr;
+  QPushButton* Command2 = nullptr;
+  QLabel* Label1 = nullptr;
+  QLabel* Label2 = nullptr;
+  QLabel* Label3 = nullptr;
+  std::array<QCheckBox*, kRegionBoxCount> Check{};  // Check1..Check13
+  QAction* Save = nullptr;
+  QAction* Exit = nullptr;
+  QAction* About = nullptr;
+};
+
+}  // namespace mivaro::ui
