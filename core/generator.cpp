@@ -23,17 +23,11 @@ int DrawDigit(RandomSource& source) {
 }
 
 std::optional<int> PickFirstDigit(const RegionFlags& flags, RandomSource& source) {
-  for (const RegionGroup group : kRegionPriority) {
-    bool ticked = false;
-    for (std::size_t box = 0; box < kRegionBoxCount; ++box) {
-      ticked = ticked || (kRegionBoxes[box].Group == group && IsTicked(flags[box]));
-    }
-    if (!ticked) continue;
-    const std::span<const int> digits = FirstDigitsOf(group);
-    if (digits.size() == 1) return digits.front();
-    return digits[static_cast<std::size_t>(TwoWayPick(source) - 1)];
-  }
-  return std::nullopt;
+  const std::optional<RegionGroup> group = HighestTickedGroup(flags);
+  if (!group) return std::nullopt;
+  const std::span<const int> digits = FirstDigitsOf(*group);
+  if (digits.size() == 1) return digits.front();
+  return digits[static_cast<std::size_t>(TwoWayPick(source) - 1)];
 }
 
 std::string DrawCandidate(const RegionFlags& flags, RandomSource& source) {

@@ -60,6 +60,15 @@ std::span<const int> FirstDigitsOf(RegionGroup group) {
   return FactsOf(group).firstDigits;
 }
 
+std::optional<RegionGroup> HighestTickedGroup(const RegionFlags& flags) {
+  for (const RegionGroup group : kRegionPriority) {
+    for (std::size_t box = 0; box < kRegionBoxCount; ++box) {
+      if (kRegionBoxes[box].Group == group && IsTicked(flags[box])) return group;
+    }
+  }
+  return std::nullopt;
+}
+
 RegionFlags RegionFlagsFor(RegionGroup group) {
   RegionFlags flags{};
   for (std::size_t box = 0; box < kRegionBoxCount; ++box) {

@@ -74,6 +74,10 @@ std::optional<RegionGroup> RegionForDigit(char firstCharacter);
 // Returns the first digits that belong to a group, in ascending order.
 std::span<const int> FirstDigitsOf(RegionGroup group);
 
+// Returns the first group in kRegionPriority with a ticked box, or nothing
+// when no box is ticked.
+std::optional<RegionGroup> HighestTickedGroup(const RegionFlags& flags);
+
 // Returns the thirteen flags a group sets: 1 for its own boxes, 0 for all others.
 RegionFlags RegionFlagsFor(RegionGroup group);
 

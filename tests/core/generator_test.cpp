@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/null_observer.h"
 #include "support/scripted_source.h"
 
 namespace mivaro {
@@ -239,17 +240,10 @@ TEST(GeneratorStatistics, DrawsTheFirstDigitUniformlyWhenNoBoxIsTicked) {
   EXPECT_LT(chiSquare, 26.12);
 }
 
-class NullObserver final : public AttemptObserver {
- public:
-  void AttemptBegun(std::uint64_t) override {}
-  void CandidateDrawn(std::string_view) override {}
-  void CandidateEvaluated(const EvaluationResult&) override {}
-};
-
 TEST(GeneratorStatistics, NeedsAboutTenAttemptsPerRunOnAverage) {
   FixedSeedSource source(777.125F);
   WindowState state;
-  NullObserver observer;
+  testing::NullObserver observer;
   constexpr int kRuns = 5'000;
   std::uint64_t total = 0;
   for (int run = 0; run < kRuns; ++run) {

@@ -1,0 +1,74 @@
+#!/usr/bin/env python3
+"""Bulk speed of mivaro-cli: validate a file of one million mixed entries and
+generate one million numbers, both to /dev/null.
+
+The entries are made once, from a fixed seed, in build/bench/mixed-entries.txt:
+60% bare nine digits, 10% spaced groups, 10% dashed groups, 10% too short,
+10% with a letter. Prints the median wall time of several runs. Usage:
+    bench/cli.py [--runs N] [--cli PATH]
+"""
+import argparse
+import os
+import random
+import statistics
+import subprocess
+import time
+
+ENTRIES = 1_000_000
+
+
+def make_entries(path):
+    if os.path.exists(path):
+        return
+    rng = random.Random(20261207)
+    lines = []
+    for _ in range(ENTRIES):
+        kind = rng.random()
+        digits = "".join(rng.choice("0123456789") for _ in range(9))
+        if kind < 0.6:
+            lines.append(digits)
+        elif kind < 0.7:
+            lines.append(f"{digits[:3]} {digits[3:6]} {digits[6:]}")
+        elif kind < 0.8:
+            lines.append(f"{digits[:3]}-{digits[3:6]}-{digits[6:]}")
+        elif kind < 0.9:
+            lines.append(digits[: rng.randint(0, 8)])
+        else:
+            lines.append(digits[:5] + "x" + digits[6:])
+    with open(path, "w") as out:
+        out.write("\n".join(lines) + "\n")
+
+
+def timed(command, stdin_path=None):
+    with open(stdin_path or os.devnull, "rb") as stdin, open(os.devnull, "wb") as stdout:
+        start = time.perf_counter()
+        status = subprocess.run(command, stdin=stdin, stdout=stdout).returncode
+        elapsed = time.perf_counter() - start
+    if status not in (0, 1):
+        raise SystemExit(f"{command} failed with status {status}")
+    return elapsed
+
+
+def main():
+    here = os.path.dirname(os.path.abspath(__file__))
+    build = os.path.join(here, "..", "build")
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--runs", type=int, default=7)
+    parser.add_argument("--cli", default=os.path.join(build, "cli", "mivaro-cli"))
+    args = parser.parse_args()
+
+    entries = os.path.join(build, "bench", "mixed-entries.txt")
+    make_entries(entries)
+    cases = [
+        ("validate 1M mixed entries, text", [args.cli, "validate"], entries),
+        ("validate 1M mixed entries, --json", [args.cli, "validate", "--json"], entries),
+        ("generate --count 1000000", [args.cli, "generate", "--count", str(ENTRIES)], None),
+    ]
+    for name, command, stdin_path in cases:
+        timed(command, stdin_path)  # warm the page cache
+        runs = [timed(command, stdin_path) for _ in range(args.runs)]
+        print(f"{name:40} {statistics.median(runs):6.3f} s  (median of {args.runs})")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/records.h"
+#include "core/regions.h"
+
+namespace mivaro::cli {
+
+// Exit statuses of mivaro-cli.
+inline constexpr int kExitAllValid = 0;
+inline constexpr int kExitNotAllValid = 1;  // an entry was invalid or malformed
+inline constexpr int kExitFailure = 2;      // a usage error, unreadable input, unwritable output
+
+struct ValidateOptions {
+  std::vector<std::string> numbers;  // none: read standard input
+  Format format = Format::Text;
+  bool summary = false;
+};
+
+// Checks every entry and writes one record for each, in order; entries come
+// from the options or, when there are none, one a line from inputFd (LF or
+// CR LF, the last line with or without its newline). Returns the exit status.
+int RunValidate(const ValidateOptions& options, int inputFd, std::FILE* out, std::FILE* err);
+
+enum class NumberStyle { Bare, Spaced, Dashed };
+
+struct GenerateOptions {
+  std::optional<RegionFlags> regions;
+  std::optional<int> firstDigit;
+  std::uint64_t count = 1;
+  std::optional<std::uint64_t> seed;  // none: from the clock and the system
+  NumberStyle style = NumberStyle::Bare;
+  std::optional<Format> records;  // JSON or CSV records instead of bare numbers
+};
+
+// Writes count valid numbers. Returns the exit status.
+int RunGenerate(const GenerateOptions& options, std::FILE* out, std::FILE* err);
+
+// Reads a comma-separated list of region captions (AB, BC, ... in any case,
+// blanks around them allowed) into flags; on failure returns nothing and
+// says why in error.
+std::optional<RegionFlags> ParseRegionList(std::string_view list, std::string& error);
+
+}  // namespace mivaro::cli

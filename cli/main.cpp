@@ -1,0 +1,121 @@
+// mivaro-cli: Mivaro's number rules on the command line, for scripts, data
+// cleaning and test fixtures.
+#include <fmt/format.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <charconv>
+#include <cstdio>
+#include <string>
+
+#include "cli/commands.h"
+#include "core/version.h"
+
+namespace {
+
+constexpr char kDescription[] =
+    "Validate and generate Canadian Social Insurance Numbers (SINs).\n"
+    "Exit status: 0 when every entry is valid, 1 when any is invalid or malformed, "
+    "2 for a usage error or unreadable input.";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using mivaro::cli::Format;
+
+  CLI::App app(kDescription, "mivaro-cli");
+  app.set_version_flag("--version", std::string(mivaro::kAppVersion));
+  app.require_subcommand(1);
+
+  mivaro::cli::ValidateOptions validate;
+  bool validateJson = false;
+  bool validateCsv = false;
+  CLI::App* validateCommand = app.add_subcommand(
+      "validate",
+      "Check SINs given as arguments or, with none, one a line on standard input. A SIN is "
+      "nine digits, bare or grouped as 123 456 782 or 123-456-782; blanks around it are "
+      "ignored. Writes one record per entry, in order.");
+  validateCommand->add_option("NUMBER", validate.numbers, "SINs to check");
+  CLI::Option* json =
+      validateCommand->add_flag("--json", validateJson, "JSON Lines: one object per entry");
+  CLI::Option* csv = validateCommand->add_flag(
+      "--csv", validateCsv, "CSV (RFC 4180) with a header row of the same fields as --json");
+  json->excludes(csv);
+  validateCommand->add_flag("--summary", validate.summary,
+                            "Add the counts of valid, invalid and malformed entries at the end "
+                            "(with --csv, on standard error)");
+
+  mivaro::cli::GenerateOptions generate;
+  std::string regionList;
+  std::string style = "bare";
+  bool generateJson = false;
+  bool generateCsv = false;
+  CLI::App* generateCommand = app.add_subcommand(
+      "generate",
+      "Print valid SINs, all digits 1-9. With --region the first digit follows the first "
+      "listed region in the order NB/PEI/NF/NS, QC, ON, AB/MB/NU/NWT/SK, BC/YT; with neither "
+      "--region nor --first-digit any first digit 1-9.");
+  CLI::Option* region = generateCommand->add_option(
+      "--region", regionList,
+      "Comma-separated region captions: AB, BC, MB, NB, NU, NWT, ON, PEI, NF, QC, YT, NS, SK");
+  CLI::Option* firstDigit =
+      generateCommand
+          ->add_option("--first-digit", generate.firstDigit,
+                       "The first digit, 0-9 (0 foreign/tax, 8 dummy, 9 temporary)")
+          ->check(CLI::Range(0, 9));
+  region->excludes(firstDigit);
+  generateCommand->add_option("--count", generate.count, "How many numbers, up to 100 million")
+      ->check(CLI::Range(std::uint64_t{1}, std::uint64_t{100'000'000}));
+  std::string seed;
+  CLI::Option* seedOption = generateCommand->add_option(
+      "--seed", seed,
+      "Seed for reproducible output, 0 to 18446744073709551615 (default: from the clock)");
+  generateCommand->add_option("--format", style, "How numbers are written: bare, spaced, dashed")
+      ->check(CLI::IsMember({"bare", "spaced", "dashed"}));
+  CLI::Option* generateJsonFlag =
+      generateCommand->add_flag("--json", generateJson, "Print each number's JSON record");
+  CLI::Option* generateCsvFlag =
+      generateCommand->add_flag("--csv", generateCsv, "Print each number's CSV record");
+  generateJsonFlag->excludes(generateCsvFlag);
+
+  try {
+    app.parse(argc, argv);
+    if (seedOption->count() > 0) {
+      // Parsed here rather than by CLI11, which wraps "-1" and saturates
+      // values past 2^64 - 1 instead of refusing them.
+      std::uint64_t value = 0;
+      const auto [end, error] = std::from_chars(seed.data(), seed.data() + seed.size(), value);
+      if (error != std::errc() || end != seed.data() + seed.size()) {
+        throw CLI::ValidationError(
+            "--seed", "expected a whole number from 0 to 18446744073709551615, got '" + seed + "'");
+      }
+      generate.seed = value;
+    }
+    if (region->count() > 0) {
+      std::string error;
+      generate.regions = mivaro::cli::ParseRegionList(regionList, error);
+      if (!generate.regions) throw CLI::ValidationError("--region", error);
+    }
+  } catch (const CLI::ParseError& error) {
+    if (error.get_exit_code() == 0) return app.exit(error);  // --help, --version
+    const bool unknownCommand = argc > 1 && argv[1][0] != '-' && app.get_subcommands().empty();
+    if (unknownCommand) {
+      fmt::print(stderr, "mivaro-cli: unknown command '{}' (expected validate or generate)\n",
+                 argv[1]);
+    } else {
+      fmt::print(stderr, "mivaro-cli: {} (see mivaro-cli --help)\n", error.what());
+    }
+    return mivaro::cli::kExitFailure;
+  }
+
+  if (validateCommand->parsed()) {
+    validate.format = validateJson ? Format::Json : validateCsv ? Format::Csv : Format::Text;
+    return mivaro::cli::RunValidate(validate, STDIN_FILENO, stdout, stderr);
+  }
+  generate.style = style == "spaced"   ? mivaro::cli::NumberStyle::Spaced
+                   : style == "dashed" ? mivaro::cli::NumberStyle::Dashed
+                                       : mivaro::cli::NumberStyle::Bare;
+  if (generateJson) generate.records = Format::Json;
+  if (generateCsv) generate.records = Format::Csv;
+  return mivaro::cli::RunGenerate(generate, stdout, stderr);
+}

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "cli/entry_parser.h"
+#include "core/evaluation.h"
+#include "core/regions.h"
+
+namespace mivaro::cli {
+
+// Everything the tool reports about one entry.
+struct Record {
+  std::string input;
+  std::string number;  // empty when malformed
+  EvaluationResult result;
+  std::optional<RegionGroup> group;  // none when malformed
+  Malformed error = Malformed::None;
+
+  bool IsMalformed() const { return error != Malformed::None; }
+};
+
+// Checks a parsed entry with the number rules and returns its record.
+Record CheckEntry(ParsedEntry entry);
+
+// How many records of each kind went out.
+struct Tally {
+  std::uint64_t valid = 0;
+  std::uint64_t invalid = 0;
+  std::uint64_t malformed = 0;
+
+  void Count(const Record& record);
+  bool AllValid() const { return invalid == 0 && malformed == 0; }
+};
+
+enum class Format { Text, Json, Csv };
+
+// Text on its way to a stream, gathered into large writes. Writes are
+// checked: Ok() turns false for good once the stream refuses one.
+class BufferedOutput {
+ public:
+  explicit BufferedOutput(std::FILE* stream) : stream_(stream) {}
+
+  std::string& Buffer() { return buffer_; }
+
+  // Writes the buffer out once it has grown past a block.
+  void MaybeFlush();
+
+  // Sends everything buffered to the stream; returns Ok().
+  bool Flush();
+  bool Ok() const { return ok_; }
+
+ private:
+  void WriteBuffer();
+
+  std::FILE* stream_;
+  std::string buffer_;
+  bool ok_ = true;
+};
+
+// Writes records in one format.
+class RecordWriter : public BufferedOutput {
+ public:
+  virtual ~RecordWriter() = default;
+
+  // Returns a writer of the format that writes to stream.
+  static std::unique_ptr<RecordWriter> Create(Format format, std::FILE* stream);
+
+  virtual void Header() = 0;
+  virtual void Write(const Record& record) = 0;
+  // Writes the counts as the last line (text) or object (JSON); CSV has no
+  // row shape for them, so its summary goes to standard error.
+  virtual void Summary(const Tally& tally) = 0;
+
+ protected:
+  using BufferedOutput::BufferedOutput;
+};
+
+}  // namespace mivaro::cli

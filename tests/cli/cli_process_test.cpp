@@ -1,0 +1,295 @@
+// mivaro-cli run as a program: exit statuses, hostile input, reproducible
+// output and round trips, through real pipes and files.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/utf8.h"
+
+extern char** environ;
+
+namespace {
+
+struct RunResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+  long peakKilobytes = 0;
+};
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Unique per test process: CTest runs tests in parallel, each in its own process.
+std::string TempPath(const std::string& name) {
+  return ::testing::TempDir() + "mivaro-cli-" + std::to_string(getpid()) + "-" + name;
+}
+
+std::string WriteTemp(const std::string& name, const std::string& content) {
+  const std::string path = TempPath(name);
+  std::ofstream(path, std::ios::binary) << content;
+  return path;
+}
+
+// Runs mivaro-cli with the arguments, standard input from a file and standard
+// output to a file (both /dev/... paths allowed).
+RunResult RunCli(const std::vector<std::string>& args, const std::string& inputPath = "/dev/null",
+                 const std::string& outputPath = TempPath("stdout")) {
+  const std::string errorPath = TempPath("stderr");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, inputPath.c_str(), O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputPath.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorPath.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::vector<char*> argv{const_cast<char*>(MIVARO_CLI_PATH)};
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+
+  RunResult result;
+  pid_t pid = 0;
+  if (posix_spawn(&pid, MIVARO_CLI_PATH, &actions, nullptr, argv.data(), environ) != 0) {
+    ADD_FAILURE() << "cannot start " << MIVARO_CLI_PATH;
+    return result;
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  int status = 0;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.peakKilobytes = usage.ru_maxrss;
+  if (outputPath.rfind("/dev/", 0) != 0) result.out = ReadFile(outputPath);
+  result.err = ReadFile(errorPath);
+  return result;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// Valid UTF-8 with no control characters but the line endings allowed.
+bool IsCleanText(const std::string& text, bool crlf) {
+  for (std::size_t at = 0; at < text.size();) {
+    const mivaro::cli::Utf8Step step = mivaro::cli::DecodeUtf8(text, at);
+    const bool lineEnd = step.codePoint == '\n' || (crlf && step.codePoint == '\r');
+    if (!step.valid || (step.codePoint < 0x20 && !lineEnd)) return false;
+    at += step.length;
+  }
+  return true;
+}
+
+struct StatusRow {
+  const char* name;
+  std::vector<std::string> args;
+  int status;
+};
+
+void PrintTo(const StatusRow& row, std::ostream* os) {
+  *os << row.name;
+}
+
+class ExitStatus : public ::testing::TestWithParam<StatusRow> {};
+
+TEST_P(ExitStatus, TellsAllValidFromNotAllValidFromAUsageError) {
+  const RunResult result = RunCli(GetParam().args);
+  EXPECT_EQ(result.status, GetParam().status) << result.err;
+  if (GetParam().status == 2) {
+    // One clear line on standard error, nothing on standard output.
+    EXPECT_EQ(Lines(result.err).size(), 1U) << result.err;
+    EXPECT_EQ(result.err.rfind("mivaro-cli: ", 0), 0U) << result.err;
+    EXPECT_EQ(result.out, "");
+  } else {
+    EXPECT_EQ(result.err, "");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, ExitStatus,
+    ::testing::Values(
+        StatusRow{"AllValid", {"validate", "123456782", "123-456-782", "800000002"}, 0},
+        StatusRow{"OneInvalid", {"validate", "123456782", "111111111"}, 1},
+        StatusRow{"OneMalformed", {"validate", "123456782", "12"}, 1},
+        StatusRow{"NothingOnStandardInput", {"validate"}, 0},
+        StatusRow{"GenerateOne", {"generate"}, 0},
+        StatusRow{"UnknownOption", {"validate", "--bogus"}, 2},
+        StatusRow{"JsonAndCsv", {"validate", "--json", "--csv"}, 2}, StatusRow{"NoCommand", {}, 2},
+        StatusRow{"UnknownCommand", {"check", "123456782"}, 2},
+        StatusRow{"CountZero", {"generate", "--count", "0"}, 2},
+        StatusRow{"CountPastLimit", {"generate", "--count", "100000001"}, 2},
+        StatusRow{"CountNotANumber", {"generate", "--count", "ten"}, 2},
+        StatusRow{"UnknownRegion", {"generate", "--region", "QC,XX"}, 2},
+        StatusRow{"RegionAndFirstDigit", {"generate", "--region", "QC", "--first-digit", "2"}, 2},
+        StatusRow{"FirstDigitTen", {"generate", "--first-digit", "10"}, 2},
+        StatusRow{"UnknownFormat", {"generate", "--format", "fancy"}, 2},
+        StatusRow{"NegativeSeed", {"generate", "--seed", "-1"}, 2},
+        StatusRow{"SeedPast64Bits", {"generate", "--seed", "18446744073709551616"}, 2}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(MivaroCli, PrintsHelpForEachCommandAndItsVersion) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--help"}, {"validate", "--help"}, {"generate", "--help"}}) {
+    const RunResult result = RunCli(args);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_NE(result.out.find("Usage"), std::string::npos) << result.out;
+  }
+  EXPECT_EQ(RunCli({"--version"}).out, "1.1\n");
+}
+
+TEST(MivaroCli, ValidatesStandardInputOneRecordPerLineInOrder) {
+  const std::string input = WriteTemp(
+      "lines", "123456782\r\n111111111\n\n  123 456 782  \n12345678a\n999999998");  // no final LF
+  const RunResult result = RunCli({"validate", "--json", "--summary"}, input);
+  const std::vector<std::string> lines = Lines(result.out);
+  ASSERT_EQ(lines.size(), 7U) << result.out;
+  EXPECT_NE(lines[0].find(R"("input":"123456782","number":"123456782","valid":true)"),
+            std::string::npos);
+  EXPECT_NE(lines[1].find(R"("valid":false,"check":"121212121")"), std::string::npos);
+  EXPECT_NE(lines[2].find(R"("input":"","number":null)"), std::string::npos);
+  EXPECT_NE(lines[3].find(R"("input":"  123 456 782  ","number":"123456782")"), std::string::npos);
+  EXPECT_NE(lines[4].find(R"("error":"not digits only")"), std::string::npos);
+  EXPECT_NE(lines[5].find(R"("group":"Temporary")"), std::string::npos);
+  EXPECT_EQ(lines[6], R"({"summary":{"valid":3,"invalid":1,"malformed":2}})");
+  EXPECT_EQ(result.status, 1);
+}
+
+TEST(MivaroCli, SurvivesHostileInputWithEveryLineReported) {
+  std::string hostile(
+      "12345\0"
+      "6782\n",
+      11);                                      // embedded NUL
+  hostile += "\xFF\xFE\xC0\xAF\xED\xA0\x80\n";  // invalid UTF-8
+  hostile += std::string(300, '\x01') + "\n";   // control characters
+  hostile += "123456782";                       // missing final newline
+  const std::string input = WriteTemp("hostile", hostile);
+
+  const RunResult json = RunCli({"validate", "--json"}, input);
+  EXPECT_EQ(json.status, 1);
+  EXPECT_EQ(Lines(json.out).size(), 4U) << json.out;
+  EXPECT_TRUE(IsCleanText(json.out, /*crlf=*/false));
+
+  const RunResult csv = RunCli({"validate", "--csv"}, input);
+  EXPECT_EQ(csv.status, 1);
+  EXPECT_EQ(Lines(csv.out).size(), 1U + 4U) << csv.out;  // header and four rows
+  EXPECT_TRUE(IsCleanText(csv.out, /*crlf=*/true));
+
+  const RunResult text = RunCli({"validate"}, input);
+  EXPECT_EQ(Lines(text.out).size(), 1U + 4U) << text.out;
+  EXPECT_TRUE(IsCleanText(text.out, /*crlf=*/false));
+}
+
+TEST(MivaroCli, ReportsAHundredMegabyteLineAsMalformedInBoundedMemory) {
+  const std::string path = TempPath("huge");
+  {
+    std::ofstream out(path, std::ios::binary);
+    const std::string block(1 << 20, '7');
+    for (int i = 0; i < 100; ++i) out << block;
+    out << "\n123456782\n";
+  }
+  const RunResult result = RunCli({"validate", "--json"}, path);
+  std::remove(path.c_str());
+  const RunResult small = RunCli({"validate", "--json"}, WriteTemp("small", "7\n123456782\n"));
+  const std::vector<std::string> lines = Lines(result.out);
+  ASSERT_EQ(lines.size(), 2U);
+  EXPECT_NE(lines[0].find(R"("input":")" + std::string(100, '7') + "\""), std::string::npos);
+  EXPECT_NE(lines[0].find(R"("error":"too long")"), std::string::npos);
+  EXPECT_NE(lines[1].find(R"("valid":true)"), std::string::npos);
+  // The line alone is 100 MB; measured against a tiny input so that the
+  // sanitizers' own memory does not count.
+  EXPECT_LT(result.peakKilobytes - small.peakKilobytes, 8 * 1024);
+}
+
+TEST(MivaroCli, SaysSoWhenInputCannotBeReadOrOutputWritten) {
+  const RunResult unreadable = RunCli({"validate"}, "/");
+  EXPECT_EQ(unreadable.status, 2);
+  EXPECT_NE(unreadable.err.find("cannot read standard input"), std::string::npos);
+
+  const RunResult full = RunCli({"generate", "--count", "100000"}, "/dev/null", "/dev/full");
+  EXPECT_EQ(full.status, 2);
+  EXPECT_NE(full.err.find("cannot write"), std::string::npos);
+
+  const std::string input = WriteTemp("one", "123456782\n");
+  EXPECT_EQ(RunCli({"validate"}, input, "/dev/full").status, 2);
+}
+
+TEST(MivaroCli, PrintsTheSameNumbersForTheSameSeed) {
+  const std::vector<std::string> args{"generate", "--count",  "500", "--seed",
+                                      "31337",    "--region", "qc",  "--json"};
+  const RunResult first = RunCli(args);
+  const RunResult second = RunCli(args);
+  EXPECT_EQ(first.status, 0);
+  EXPECT_EQ(first.out, second.out);
+  EXPECT_EQ(Lines(first.out).size(), 500U);
+  std::vector<std::string> otherSeed = args;
+  otherSeed[4] = "31338";
+  EXPECT_NE(RunCli(otherSeed).out, first.out);
+}
+
+struct RoundTripRow {
+  const char* name;
+  std::vector<std::string> options;
+  std::string group;  // every record's group, or "" for any
+};
+
+void PrintTo(const RoundTripRow& row, std::ostream* os) {
+  *os << row.name;
+}
+
+class RoundTrip : public ::testing::TestWithParam<RoundTripRow> {};
+
+TEST_P(RoundTrip, EveryGeneratedNumberPassesValidate) {
+  std::vector<std::string> args{"generate", "--count", "20000", "--seed", "5"};
+  args.insert(args.end(), GetParam().options.begin(), GetParam().options.end());
+  const std::string numbers = TempPath("numbers");
+  ASSERT_EQ(RunCli(args, "/dev/null", numbers).status, 0);
+
+  const RunResult checked = RunCli({"validate", "--json", "--summary"}, numbers);
+  EXPECT_EQ(checked.status, 0) << checked.out.substr(0, 500);
+  const std::vector<std::string> lines = Lines(checked.out);
+  ASSERT_EQ(lines.size(), 20001U);
+  EXPECT_EQ(lines.back(), R"({"summary":{"valid":20000,"invalid":0,"malformed":0}})");
+  if (!GetParam().group.empty()) {
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+      ASSERT_NE(lines[i].find("\"group\":\"" + GetParam().group + "\""), std::string::npos)
+          << lines[i];
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, RoundTrip,
+    ::testing::Values(
+        RoundTripRow{"AnyRegionBare", {}, ""},
+        RoundTripRow{"QuebecSpaced", {"--region", "QC", "--format", "spaced"}, "Quebec"},
+        RoundTripRow{
+            "PrairiesDashed", {"--region", "nu,yt", "--format", "dashed"}, "PrairiesNorth"},
+        RoundTripRow{"ForeignTax", {"--first-digit", "0"}, "ForeignTax"},
+        RoundTripRow{"Temporary", {"--first-digit", "9"}, "Temporary"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(MivaroCli, StreamsMillionsOfNumbersInFlatMemory) {
+  const RunResult many =
+      RunCli({"generate", "--count", "3000000", "--seed", "1"}, "/dev/null", "/dev/null");
+  const RunResult one =
+      RunCli({"generate", "--count", "1", "--seed", "1"}, "/dev/null", "/dev/null");
+  EXPECT_EQ(many.status, 0);
+  EXPECT_LT(many.peakKilobytes - one.peakKilobytes, 4 * 1024);
+}
+
+}  // namespace

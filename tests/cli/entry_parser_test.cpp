@@ -1,0 +1,111 @@
+#include "cli/entry_parser.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace mivaro::cli {
+namespace {
+
+struct ParseRow {
+  const char* name;
+  std::string entry;
+  std::string digits;  // "" when malformed
+  Malformed error;
+};
+
+void PrintTo(const ParseRow& row, std::ostream* os) {
+  *os << row.name;
+}
+
+const ParseRow kRows[] = {
+    {"bare", "123456782", "123456782", Malformed::None},
+    {"spaced groups", "123 456 782", "123456782", Malformed::None},
+    {"dashed groups", "123-456-782", "123456782", Malformed::None},
+    {"blanks around", " \t 123-456-782 \t", "123456782", Malformed::None},
+    {"CR of a CR LF ending", "123456782\r", "123456782", Malformed::None},
+    {"nine zeros are well formed", "000000000", "000000000", Malformed::None},
+    {"empty", "", "", Malformed::NotNineDigits},
+    {"blanks only", "   \t ", "", Malformed::NotNineDigits},
+    {"eight digits", "12345678", "", Malformed::NotNineDigits},
+    {"short groups", "123 456 78", "", Malformed::NotNineDigits},
+    {"ten digits", "1234567823", "", Malformed::TooLong},
+    {"ten grouped digits", "123-456-7823", "", Malformed::TooLong},
+    {"nine letters", "abcdefghi", "", Malformed::NotDigitsOnly},
+    {"ten letters", "abcdefghij", "", Malformed::TooLong},
+    {"a letter", "12345678a", "", Malformed::NotDigitsOnly},
+    {"fullwidth digits", "\uFF11\uFF12\uFF13\uFF14\uFF15\uFF16\uFF17\uFF18\uFF12", "",
+     Malformed::NotDigitsOnly},
+    {"embedded NUL",
+     std::string("1234\0"
+                 "5678",
+                 9),
+     "", Malformed::NotDigitsOnly},
+    {"invalid UTF-8", "12345678\xFF", "", Malformed::NotDigitsOnly},
+    {"mixed separators", "123 456-782", "", Malformed::BadGrouping},
+    {"double space", "123  456 782", "", Malformed::BadGrouping},
+    {"groups of four", "1234 5678 2", "", Malformed::BadGrouping},
+    {"tab between groups", "123\t456\t782", "", Malformed::BadGrouping},
+    {"leading hyphen", "-123456782", "", Malformed::BadGrouping},
+    {"a million digits", std::string(1'000'000, '7'), "", Malformed::TooLong},
+    {"digits after a long blank run", std::string(1000, ' ') + "123456782", "123456782",
+     Malformed::None},
+};
+
+class ParseEntryRows : public ::testing::TestWithParam<ParseRow> {};
+
+TEST_P(ParseEntryRows, FindsTheDigitsOrTheReason) {
+  const ParsedEntry parsed = ParseEntry(GetParam().entry);
+  EXPECT_EQ(parsed.digits, GetParam().digits);
+  EXPECT_EQ(parsed.error, GetParam().error);
+}
+
+TEST_P(ParseEntryRows, GivesTheSameAnswerWhenTheEntryArrivesInPieces) {
+  const std::string& entry = GetParam().entry;
+  const ParsedEntry whole = ParseEntry(entry);
+  // Every split point for short entries, a spread of them for long ones.
+  const std::size_t step = entry.size() > 64 ? entry.size() / 37 + 1 : 1;
+  for (std::size_t split = 0; split <= entry.size(); split += step) {
+    SCOPED_TRACE(split);
+    EntryAccumulator accumulator;
+    accumulator.Feed(std::string_view(entry).substr(0, split));
+    accumulator.Feed(std::string_view(entry).substr(split));
+    const ParsedEntry pieces = accumulator.Finish();
+    EXPECT_EQ(pieces.digits, whole.digits);
+    EXPECT_EQ(pieces.error, whole.error);
+    EXPECT_EQ(pieces.input, whole.input);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Entries, ParseEntryRows, ::testing::ValuesIn(kRows));
+
+TEST(ParseEntry, EchoesTheEntryWithoutItsCrCutToOneHundredCharacters) {
+  EXPECT_EQ(ParseEntry(" 123 \r").input, " 123 ");
+  EXPECT_EQ(ParseEntry("a\rb").input, "a\rb");  // only a final CR is a line ending
+  EXPECT_EQ(ParseEntry(std::string(250, 'x')).input, std::string(100, 'x'));
+  EXPECT_EQ(ParseEntry(std::string(100, 'x') + "\r").input, std::string(100, 'x'));
+  // Whole characters: a hundred two-byte characters are two hundred bytes.
+  std::string accents;
+  for (int i = 0; i < 150; ++i) accents += "\u00E9";
+  EXPECT_EQ(ParseEntry(accents).input, accents.substr(0, 200));
+}
+
+TEST(EntryAccumulator, StartsAfreshAfterEachEntry) {
+  EntryAccumulator accumulator;
+  accumulator.Feed(std::string(500, '9'));
+  EXPECT_EQ(accumulator.Finish().error, Malformed::TooLong);
+  accumulator.Feed("123456782");
+  const ParsedEntry next = accumulator.Finish();
+  EXPECT_EQ(next.digits, "123456782");
+  EXPECT_EQ(next.input, "123456782");
+}
+
+TEST(MalformedText, NamesEveryReason) {
+  EXPECT_EQ(MalformedText(Malformed::TooLong), "too long");
+  EXPECT_EQ(MalformedText(Malformed::NotNineDigits), "not nine digits");
+  EXPECT_EQ(MalformedText(Malformed::NotDigitsOnly), "not digits only");
+  EXPECT_EQ(MalformedText(Malformed::BadGrouping), "bad grouping");
+}
+
+}  // namespace
+}  // namespace mivaro::cli

@@ -1,0 +1,126 @@
+#include "cli/records.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace mivaro::cli {
+namespace {
+
+// Writes records through a writer into memory and returns what came out.
+std::string WriteAll(Format format, const std::vector<std::string>& entries, bool header = false,
+                     const Tally* summary = nullptr) {
+  char* data = nullptr;
+  std::size_t size = 0;
+  std::FILE* stream = open_memstream(&data, &size);
+  {
+    const std::unique_ptr<RecordWriter> writer = RecordWriter::Create(format, stream);
+    if (header) writer->Header();
+    for (const std::string& entry : entries) writer->Write(CheckEntry(ParseEntry(entry)));
+    if (summary != nullptr) writer->Summary(*summary);
+    EXPECT_TRUE(writer->Flush());
+  }
+  std::fclose(stream);
+  std::string text(data, size);
+  std::free(data);
+  return text;
+}
+
+struct RecordRow {
+  const char* name;
+  std::string entry;
+  std::string json;
+  std::string csv;
+  std::string text;
+};
+
+void PrintTo(const RecordRow& row, std::ostream* os) {
+  *os << row.name;
+}
+
+const RecordRow kRows[] = {
+    {"valid Atlantic", "123 456 782",
+     R"({"input":"123 456 782","number":"123456782","valid":true,"check":"143853772","sum":40,)"
+     R"("group":"Atlantic","regions":["NB","PEI","NF","NS"],"error":null})",
+     "123 456 782,123456782,true,143853772,40,Atlantic,NB PEI NF NS,",
+     "123 456 782       123456782  valid      143853772   40  Atlantic       NB PEI NF NS"},
+    {"invalid Prairies", "600000000",
+     R"({"input":"600000000","number":"600000000","valid":false,"check":"600000000","sum":6,)"
+     R"("group":"PrairiesNorth","regions":["AB","MB","NU","NWT","SK"],"error":null})",
+     "600000000,600000000,false,600000000,6,PrairiesNorth,AB MB NU NWT SK,",
+     "600000000         600000000  invalid    600000000    6  PrairiesNorth  AB MB NU NWT SK"},
+    {"dummy series", "800-000-002",
+     R"({"input":"800-000-002","number":"800000002","valid":true,"check":"800000002","sum":10,)"
+     R"("group":"Dummy","regions":[],"error":null})",
+     "800-000-002,800000002,true,800000002,10,Dummy,,",
+     "800-000-002       800000002  valid      800000002   10  Dummy          series: dummy"},
+    {"foreign or tax series", "000000026",
+     R"({"input":"000000026","number":"000000026","valid":true,"check":"000000046","sum":10,)"
+     R"("group":"ForeignTax","regions":[],"error":null})",
+     "000000026,000000026,true,000000046,10,ForeignTax,,",
+     "000000026         000000026  valid      000000046   10  ForeignTax     series: foreign/tax"},
+    {"malformed with a comma and a quote", "1,2\"3",
+     R"({"input":"1,2\"3","number":null,"valid":false,"check":null,"sum":null,"group":null,)"
+     R"("regions":[],"error":"not digits only"})",
+     R"("1,2""3",,false,,,,,not digits only)",
+     "1,2\"3             -          malformed  -            -  -              not digits only"},
+    {"malformed with control bytes", std::string("12\0\x1B", 4),
+     R"({"input":"12\u0000\u001b","number":null,"valid":false,"check":null,"sum":null,)"
+     R"("group":null,"regions":[],"error":"not digits only"})",
+     "12\uFFFD\uFFFD,,false,,,,,not digits only",
+     "12\uFFFD\uFFFD              -          malformed  -            -  -              not digits "
+     "only"},
+    {"long entry cut in the text column", "12345678901234567890",
+     R"({"input":"12345678901234567890","number":null,"valid":false,"check":null,"sum":null,)"
+     R"("group":null,"regions":[],"error":"too long"})",
+     "12345678901234567890,,false,,,,,too long",
+     "123456789012345\u2026  -          malformed  -            -  -              too long"},
+};
+
+class RecordFormats : public ::testing::TestWithParam<RecordRow> {};
+
+TEST_P(RecordFormats, WritesOneLinePerEntryInEveryFormat) {
+  const RecordRow& row = GetParam();
+  EXPECT_EQ(WriteAll(Format::Json, {row.entry}), row.json + "\n");
+  EXPECT_EQ(WriteAll(Format::Csv, {row.entry}), row.csv + "\r\n");
+  EXPECT_EQ(WriteAll(Format::Text, {row.entry}), row.text + "\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Records, RecordFormats, ::testing::ValuesIn(kRows));
+
+TEST(RecordWriter, StartsCsvAndTextWithAHeaderRowAndJsonWithNone) {
+  EXPECT_EQ(WriteAll(Format::Csv, {}, true),
+            "input,number,valid,check,sum,group,regions,error\r\n");
+  EXPECT_EQ(WriteAll(Format::Json, {}, true), "");
+  EXPECT_EQ(WriteAll(Format::Text, {}, true).substr(0, 6), "INPUT ");
+}
+
+TEST(RecordWriter, EndsWithTheSummaryLine) {
+  Tally tally;
+  for (const char* entry : {"123456782", "111111111", "12", "x"}) {
+    tally.Count(CheckEntry(ParseEntry(entry)));
+  }
+  EXPECT_EQ(tally.valid, 1U);
+  EXPECT_EQ(tally.invalid, 1U);
+  EXPECT_EQ(tally.malformed, 2U);
+  EXPECT_FALSE(tally.AllValid());
+  EXPECT_EQ(WriteAll(Format::Json, {}, false, &tally),
+            "{\"summary\":{\"valid\":1,\"invalid\":1,\"malformed\":2}}\n");
+  EXPECT_EQ(WriteAll(Format::Text, {}, false, &tally),
+            "summary: 1 valid, 1 invalid, 2 malformed\n");
+}
+
+TEST(RecordWriter, ReportsAStreamThatRefusesWrites) {
+  std::FILE* full = std::fopen("/dev/full", "w");
+  ASSERT_NE(full, nullptr);
+  const std::unique_ptr<RecordWriter> writer = RecordWriter::Create(Format::Json, full);
+  writer->Write(CheckEntry(ParseEntry("123456782")));
+  EXPECT_FALSE(writer->Flush());
+  std::fclose(full);
+}
+
+}  // namespace
+}  // namespace mivaro::cli
