@@ -11,6 +11,8 @@ int main(int argc, char* argv[]) {
     return 1;
   }
   QApplication application(argc, argv);
+  // Lets the desktop match the window to the installed entry and its icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.example.mivaro"));
   mivaro::ui::Form1 window;
   window.show();
   return QApplication::exec();

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QIcon>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -74,6 +75,14 @@ const QString kGeneratedPrefix = QStringLiteral("Generated: ");
 
 }  // namespace
 
+QIcon AppIcon() {
+  QIcon icon;
+  for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+    icon.addFile(QStringLiteral(":/icons/mivaro-%1.png").arg(size), QSize(size, size));
+  }
+  return icon;
+}
+
 Form1Services DefaultServices() {
   Form1Services services;
   services.showMessage = ShowMessageBox;
@@ -90,6 +99,7 @@ Form1::Form1(Form1Services services, QWidget* parent)
 
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Mivaro v") + FromUtf8(kAppVersion));
+  setWindowIcon(AppIcon());
   QFont font = this->font();
   font.setPointSize(kFontPointSize);
   setFont(font);

@@ -28,6 +28,7 @@
 #include "core/window_state.h"
 
 class QAction;
+class QIcon;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -44,6 +45,9 @@ struct Form1Services {
   // Draws the generator's random values.
   std::unique_ptr<RandomSource> randomSource;
 };
+
+// Returns Mivaro's icon, in every size it ships.
+QIcon AppIcon();
 
 // Returns the services a real window uses: QMessageBox, a thread sleep and
 // DefaultRandomSource.

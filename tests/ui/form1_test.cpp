@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QIcon>
 #include <QMenuBar>
 #include <QSignalSpy>
 #include <QStyle>
@@ -115,6 +116,19 @@ class Form1Test : public QObject {
       QPushButton* button = h.Command(command);
       QVERIFY(button->fontMetrics().horizontalAdvance(button->text()) < button->width() - 8);
     }
+  }
+
+  void showsMivarosIconInEverySize() {
+    Form1Harness h;
+    const QIcon icon = h.form->windowIcon();
+    QVERIFY(!icon.isNull());
+    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+      QVERIFY2(icon.availableSizes().contains(QSize(size, size)),
+               qPrintable(QString::number(size)));
+    }
+    // The card's red band runs across the top of the icon.
+    const QColor band = icon.pixmap(QSize(64, 64)).toImage().pixelColor(32, 15);
+    QVERIFY2(band.red() > 150 && band.green() < 80 && band.blue() < 80, qPrintable(band.name()));
   }
 
   void namesEveryControlForScreenReaders() {
