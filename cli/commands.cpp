@@ -16,7 +16,7 @@
 namespace mivaro::cli {
 namespace {
 
-constexpr std::size_t kReadBlock = 64 * 1024;
+constexpr std::size_t kReadBlock = std::size_t{64} * 1024;
 
 std::string_view Trim(std::string_view text) {
   const auto first = text.find_first_not_of(" \t");
@@ -127,7 +127,7 @@ int RunGenerate(const GenerateOptions& options, std::FILE* out, std::FILE* err) 
   } else {
     plain = std::make_unique<BufferedOutput>(out);
   }
-  BufferedOutput& output = writer ? *writer : *plain;
+  BufferedOutput& output = writer ? static_cast<BufferedOutput&>(*writer) : *plain;
 
   for (std::uint64_t i = 0; i < options.count && output.Ok(); ++i) {
     generator.Next(digits);

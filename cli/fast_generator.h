@@ -31,7 +31,7 @@ struct FirstDigitRule {
 // included, which keeps every valid number exactly as likely as in the window.
 class FastGenerator {
  public:
-  FastGenerator(FirstDigitRule rule, std::uint64_t seed) : rule_(rule), random_(seed) {}
+  FastGenerator(const FirstDigitRule& rule, std::uint64_t seed) : rule_(rule), random_(seed) {}
 
   // Writes the next valid number's nine digits into out.
   void Next(std::span<char, 9> out);

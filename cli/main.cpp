@@ -18,9 +18,7 @@ constexpr char kDescription[] =
     "Exit status: 0 when every entry is valid, 1 when any is invalid or malformed, "
     "2 for a usage error or unreadable input.";
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
   using mivaro::cli::Format;
 
   CLI::App app(kDescription, "mivaro-cli");
@@ -118,4 +116,18 @@ int main(int argc, char** argv) {
   if (generateJson) generate.records = Format::Json;
   if (generateCsv) generate.records = Format::Csv;
   return mivaro::cli::RunGenerate(generate, stdout, stderr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Whatever goes wrong, the user gets one line and status 2, never an abort.
+  try {
+    return Main(argc, argv);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "mivaro-cli: %s\n", error.what());
+  } catch (...) {
+    std::fprintf(stderr, "mivaro-cli: unexpected error\n");
+  }
+  return mivaro::cli::kExitFailure;
 }

@@ -9,7 +9,7 @@
 namespace mivaro::cli {
 namespace {
 
-constexpr std::size_t kFlushAt = 64 * 1024;
+constexpr std::size_t kFlushAt = std::size_t{64} * 1024;
 
 // Columns of the text format; the input column shows at most this many
 // characters, a longer entry ends in an ellipsis.

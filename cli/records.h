@@ -44,6 +44,9 @@ enum class Format { Text, Json, Csv };
 class BufferedOutput {
  public:
   explicit BufferedOutput(std::FILE* stream) : stream_(stream) {}
+  virtual ~BufferedOutput() = default;
+  BufferedOutput(const BufferedOutput&) = delete;
+  BufferedOutput& operator=(const BufferedOutput&) = delete;
 
   std::string& Buffer() { return buffer_; }
 
@@ -65,8 +68,6 @@ class BufferedOutput {
 // Writes records in one format.
 class RecordWriter : public BufferedOutput {
  public:
-  virtual ~RecordWriter() = default;
-
   // Returns a writer of the format that writes to stream.
   static std::unique_ptr<RecordWriter> Create(Format format, std::FILE* stream);
 

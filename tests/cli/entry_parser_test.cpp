@@ -100,12 +100,5 @@ TEST(EntryAccumulator, StartsAfreshAfterEachEntry) {
   EXPECT_EQ(next.input, "123456782");
 }
 
-TEST(MalformedText, NamesEveryReason) {
-  EXPECT_EQ(MalformedText(Malformed::TooLong), "too long");
-  EXPECT_EQ(MalformedText(Malformed::NotNineDigits), "not nine digits");
-  EXPECT_EQ(MalformedText(Malformed::NotDigitsOnly), "not digits only");
-  EXPECT_EQ(MalformedText(Malformed::BadGrouping), "bad grouping");
-}
-
 }  // namespace
 }  // namespace mivaro::cli

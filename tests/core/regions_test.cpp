@@ -91,11 +91,5 @@ TEST(RegionTable, HasNoGroupForCharactersThatAreNotDigits) {
   }
 }
 
-TEST(RegionTable, CountsOnlyTheValueOneAsTicked) {
-  EXPECT_TRUE(IsTicked(1));
-  EXPECT_FALSE(IsTicked(0));
-  EXPECT_FALSE(IsTicked(2));  // a third state is not a tick
-}
-
 }  // namespace
 }  // namespace mivaro
