@@ -77,7 +77,7 @@ const QString kGeneratedPrefix = QStringLiteral("Generated: ");
 
 QIcon AppIcon() {
   QIcon icon;
-  for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+  for (const int size : {16, 24, 32, 48, 64}) {
     icon.addFile(QStringLiteral(":/icons/mivaro-%1.png").arg(size), QSize(size, size));
   }
   return icon;

@@ -46,7 +46,7 @@ struct Form1Services {
   std::unique_ptr<RandomSource> randomSource;
 };
 
-// Returns Mivaro's icon, in every size it ships.
+// Returns Mivaro's window icon, in the sizes title bars and task bars use.
 QIcon AppIcon();
 
 // Returns the services a real window uses: QMessageBox, a thread sleep and
