@@ -21,8 +21,6 @@ FirstDigitRule FirstDigitRule::ForDigit(int digit) {
 }
 
 void FastGenerator::Next(std::span<char, 9> out) {
-  // Folded values of a digit at a position of weight 2.
-  static constexpr std::array<int, 10> kFoldedDouble{0, 2, 4, 6, 8, 1, 3, 5, 7, 9};
   while (true) {
     const int first = rule_.count == 1
                           ? rule_.digits[0]
@@ -32,7 +30,7 @@ void FastGenerator::Next(std::span<char, 9> out) {
     for (std::size_t position = 1; position < kNumberLength - 1; ++position) {
       const auto digit = static_cast<int>(random_.Below(9)) + 1;
       out[position] = static_cast<char>('0' + digit);
-      sum += WeightPattern[position] == 2 ? kFoldedDouble[static_cast<std::size_t>(digit)] : digit;
+      sum += FoldedValue(WeightPattern[position], digit);
     }
     // Position 9 weighs 1: exactly one digit 1-9 completes the sum to a
     // multiple of ten, unless it already is one (that would need a 0).

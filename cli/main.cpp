@@ -6,6 +6,7 @@
 #include <CLI/CLI.hpp>
 #include <charconv>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "cli/commands.h"
@@ -18,27 +19,38 @@ constexpr char kDescription[] =
     "Exit status: 0 when every entry is valid, 1 when any is invalid or malformed, "
     "2 for a usage error or unreadable input.";
 
-int Main(int argc, char** argv) {
-  using mivaro::cli::Format;
+// The mutually exclusive --json and --csv flags of one command.
+struct RecordFormatFlags {
+  bool json = false;
+  bool csv = false;
 
+  void AddTo(CLI::App* command, const std::string& jsonHelp, const std::string& csvHelp) {
+    CLI::Option* jsonFlag = command->add_flag("--json", json, jsonHelp);
+    command->add_flag("--csv", csv, csvHelp)->excludes(jsonFlag);
+  }
+
+  std::optional<mivaro::cli::Format> Chosen() const {
+    if (json) return mivaro::cli::Format::Json;
+    if (csv) return mivaro::cli::Format::Csv;
+    return std::nullopt;
+  }
+};
+
+int Main(int argc, char** argv) {
   CLI::App app(kDescription, "mivaro-cli");
   app.set_version_flag("--version", std::string(mivaro::kAppVersion));
   app.require_subcommand(1);
 
   mivaro::cli::ValidateOptions validate;
-  bool validateJson = false;
-  bool validateCsv = false;
+  RecordFormatFlags validateFormat;
   CLI::App* validateCommand = app.add_subcommand(
       "validate",
       "Check SINs given as arguments or, with none, one a line on standard input. A SIN is "
       "nine digits, bare or grouped as 123 456 782 or 123-456-782; blanks around it are "
       "ignored. Writes one record per entry, in order.");
   validateCommand->add_option("NUMBER", validate.numbers, "SINs to check");
-  CLI::Option* json =
-      validateCommand->add_flag("--json", validateJson, "JSON Lines: one object per entry");
-  CLI::Option* csv = validateCommand->add_flag(
-      "--csv", validateCsv, "CSV (RFC 4180) with a header row of the same fields as --json");
-  json->excludes(csv);
+  validateFormat.AddTo(validateCommand, "JSON Lines: one object per entry",
+                       "CSV (RFC 4180) with a header row of the same fields as --json");
   validateCommand->add_flag("--summary", validate.summary,
                             "Add the counts of valid, invalid and malformed entries at the end "
                             "(with --csv, on standard error)");
@@ -46,8 +58,7 @@ int Main(int argc, char** argv) {
   mivaro::cli::GenerateOptions generate;
   std::string regionList;
   std::string style = "bare";
-  bool generateJson = false;
-  bool generateCsv = false;
+  RecordFormatFlags generateFormat;
   CLI::App* generateCommand = app.add_subcommand(
       "generate",
       "Print valid SINs, all digits 1-9. With --region the first digit follows the first "
@@ -70,11 +81,8 @@ int Main(int argc, char** argv) {
       "Seed for reproducible output, 0 to 18446744073709551615 (default: from the clock)");
   generateCommand->add_option("--format", style, "How numbers are written: bare, spaced, dashed")
       ->check(CLI::IsMember({"bare", "spaced", "dashed"}));
-  CLI::Option* generateJsonFlag =
-      generateCommand->add_flag("--json", generateJson, "Print each number's JSON record");
-  CLI::Option* generateCsvFlag =
-      generateCommand->add_flag("--csv", generateCsv, "Print each number's CSV record");
-  generateJsonFlag->excludes(generateCsvFlag);
+  generateFormat.AddTo(generateCommand, "Print each number's JSON record",
+                       "Print each number's CSV record");
 
   try {
     app.parse(argc, argv);
@@ -107,14 +115,13 @@ int Main(int argc, char** argv) {
   }
 
   if (validateCommand->parsed()) {
-    validate.format = validateJson ? Format::Json : validateCsv ? Format::Csv : Format::Text;
+    validate.format = validateFormat.Chosen().value_or(mivaro::cli::Format::Text);
     return mivaro::cli::RunValidate(validate, STDIN_FILENO, stdout, stderr);
   }
   generate.style = style == "spaced"   ? mivaro::cli::NumberStyle::Spaced
                    : style == "dashed" ? mivaro::cli::NumberStyle::Dashed
                                        : mivaro::cli::NumberStyle::Bare;
-  if (generateJson) generate.records = Format::Json;
-  if (generateCsv) generate.records = Format::Csv;
+  generate.records = generateFormat.Chosen();
   return mivaro::cli::RunGenerate(generate, stdout, stderr);
 }
 

@@ -5,6 +5,7 @@
 #include <array>
 
 #include "cli/utf8.h"
+#include "core/utf8.h"
 
 namespace mivaro::cli {
 namespace {

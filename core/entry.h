@@ -14,7 +14,7 @@ enum class EntryKind {
 };
 
 // Returns how many characters (Unicode code points) a UTF-8 text holds,
-// counting at most up to limit. Bytes that are not valid UTF-8 count one each.
+// counting at most up to limit. Each byte of ill-formed UTF-8 counts as one.
 std::size_t CountCharacters(std::string_view utf8, std::size_t limit);
 
 // Classifies a raw UTF-8 entry the way every front end refuses bad input: too

@@ -8,16 +8,15 @@ namespace mivaro {
 namespace {
 
 // The folded value of every byte at a position of weight 1 and of weight 2,
-// so the hot loop is a table look-up with no branches. A two-digit product
-// (10..18) folds to the sum of its digits, which is the product minus 9;
-// bytes that are not digits, the empty slot among them, count as 0.
+// so the hot loop is a table look-up with no branches; bytes that are not
+// digits, the empty slot among them, count as 0.
 using FoldTable = std::array<std::int8_t, std::numeric_limits<unsigned char>::max() + 1>;
 
 constexpr FoldTable MakeFoldTable(int weight) {
   FoldTable table{};
   for (std::size_t byte = 0; byte < table.size(); ++byte) {
-    const int product = weight * DigitValue(static_cast<char>(byte));
-    table[byte] = static_cast<std::int8_t>(product > 9 ? product - 9 : product);
+    table[byte] =
+        static_cast<std::int8_t>(FoldedValue(weight, DigitValue(static_cast<char>(byte))));
   }
   return table;
 }

@@ -53,6 +53,14 @@ constexpr int DigitValue(char character) {
   return character >= '0' && character <= '9' ? character - '0' : 0;
 }
 
+// Returns a digit's value at a position of the given weight: the product, or
+// for a two-digit product (10..18) the sum of its two digits, which is the
+// product minus 9.
+constexpr int FoldedValue(int weight, int digit) {
+  const int product = weight * digit;
+  return product > 9 ? product - 9 : product;
+}
+
 // Copies NumberText into DigitTable slots 1.. (at most 9), writes the weighted,
 // folded value of every position into WeightedTable slots 1..9, and returns the
 // check string, check sum and validity read from them.

@@ -12,7 +12,7 @@
 
 #include "cli/commands.h"
 #include "cli/entry_parser.h"
-#include "cli/utf8.h"
+#include "core/utf8.h"
 
 namespace {
 
@@ -73,7 +73,7 @@ void CheckValidatePath(std::string_view input) {
   if (!input.empty() && input.back() != '\n') ++lines;
   std::size_t records = 0;
   for (std::size_t at = 0; at < output.size();) {
-    const mivaro::cli::Utf8Step step = mivaro::cli::DecodeUtf8(output, at);
+    const mivaro::Utf8Step step = mivaro::DecodeUtf8(output, at);
     Require(step.valid);
     Require(step.codePoint >= 0x20 || step.codePoint == '\n');
     records += step.codePoint == '\n' ? 1 : 0;

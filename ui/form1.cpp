@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDirIterator>
 #include <QIcon>
 #include <QLabel>
 #include <QLayout>
@@ -76,19 +77,11 @@ const QString kGeneratedPrefix = QStringLiteral("Generated: ");
 }  // namespace
 
 QIcon AppIcon() {
+  // Whatever sizes the build compiled in (ui/CMakeLists.txt chooses them).
   QIcon icon;
-  for (const int size : {16, 24, 32, 48, 64}) {
-    icon.addFile(QStringLiteral(":/icons/mivaro-%1.png").arg(size), QSize(size, size));
-  }
+  QDirIterator sizes(QStringLiteral(":/icons"));
+  while (sizes.hasNext()) icon.addFile(sizes.next());
   return icon;
-}
-
-Form1Services DefaultServices() {
-  Form1Services services;
-  services.showMessage = ShowMessageBox;
-  services.pause = Pause;
-  services.randomSource = std::make_unique<DefaultRandomSource>();
-  return services;
 }
 
 Form1::Form1(Form1Services services, QWidget* parent)

@@ -36,7 +36,8 @@ class QPushButton;
 
 namespace mivaro::ui {
 
-// What the window needs from outside; the defaults are the real ones.
+// What the window needs from outside. Anything left empty is replaced by the
+// real thing: QMessageBox, a thread sleep and DefaultRandomSource.
 struct Form1Services {
   // Shows one modal message box and returns when the user has closed it.
   std::function<void(QWidget* parent, const QString& text)> showMessage;
@@ -49,10 +50,6 @@ struct Form1Services {
 // Returns Mivaro's window icon, in the sizes title bars and task bars use.
 QIcon AppIcon();
 
-// Returns the services a real window uses: QMessageBox, a thread sleep and
-// DefaultRandomSource.
-Form1Services DefaultServices();
-
 class Form1 final : public QMainWindow, private AttemptObserver {
   Q_OBJECT
 
@@ -62,7 +59,7 @@ class Form1 final : public QMainWindow, private AttemptObserver {
 
   // Builds the window with its controls and menu and runs start-up; missing
   // services are replaced by the real ones.
-  explicit Form1(Form1Services services = DefaultServices(), QWidget* parent = nullptr);
+  explicit Form1(Form1Services services = {}, QWidget* parent = nullptr);
   ~Form1() override;
 
   Form1(const Form1&) = delete;

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/utf8.h"
+#include "core/utf8.h"
 
 extern char** environ;
 
@@ -87,7 +87,7 @@ std::vector<std::string> Lines(const std::string& text) {
 // Valid UTF-8 with no control characters but the line endings allowed.
 bool IsCleanText(const std::string& text, bool crlf) {
   for (std::size_t at = 0; at < text.size();) {
-    const mivaro::cli::Utf8Step step = mivaro::cli::DecodeUtf8(text, at);
+    const mivaro::Utf8Step step = mivaro::DecodeUtf8(text, at);
     const bool lineEnd = step.codePoint == '\n' || (crlf && step.codePoint == '\r');
     if (!step.valid || (step.codePoint < 0x20 && !lineEnd)) return false;
     at += step.length;

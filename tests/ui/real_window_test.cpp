@@ -82,7 +82,7 @@ class RealWindowTest : public QObject {
   }
 
   void savesScreenshotsOfTheWindowAndTheAboutBox() {
-    mivaro::ui::Form1Services services = mivaro::ui::DefaultServices();
+    mivaro::ui::Form1Services services;
     services.pause = [](std::chrono::milliseconds) {};
     mivaro::ui::Form1 form(std::move(services));
     form.show();
