@@ -126,8 +126,6 @@ void Form1::BuildControls() {
   Command2 = new QPushButton(QStringLiteral("Generate"), client);
   Command1->setObjectName(QStringLiteral("Command1"));
   Command2->setObjectName(QStringLiteral("Command2"));
-  Command1->setAccessibleName(QStringLiteral("Validate"));
-  Command2->setAccessibleName(QStringLiteral("Generate"));
   for (QPushButton* button : {Command1, Command2}) {
     // Neither button is a default button: Enter and Escape press nothing.
     button->setAutoDefault(false);
@@ -144,9 +142,12 @@ void Form1::BuildControls() {
   Label1->setObjectName(QStringLiteral("Label1"));
   Label2->setObjectName(QStringLiteral("Label2"));
   Label3->setObjectName(QStringLiteral("Label3"));
-  Label1->setAccessibleName(QStringLiteral("Check sum"));
-  Label2->setAccessibleName(QStringLiteral("Check values"));
-  Label3->setAccessibleName(QStringLiteral("Generated attempts"));
+  // No accessible names: a screen reader then reads each label's current
+  // caption, and Qt tells it whenever the caption changes. What the value is
+  // goes in the description.
+  Label1->setAccessibleDescription(QStringLiteral("Check sum"));
+  Label2->setAccessibleDescription(QStringLiteral("Check values"));
+  Label3->setAccessibleDescription(QStringLiteral("Generated attempts"));
   PlaceWidget(Label1, kLabel1);
   PlaceWidget(Label2, kLabel2);
   PlaceWidget(Label3, kLabel3);
@@ -154,7 +155,9 @@ void Form1::BuildControls() {
   for (std::size_t box = 0; box < kRegionBoxCount; ++box) {
     auto* check = new QCheckBox(FromUtf8(kRegionBoxes[box].Caption), client);
     check->setObjectName(QStringLiteral("Check%1").arg(box + 1));
-    check->setAccessibleName(FromUtf8(kRegionBoxes[box].Name));
+    // Named by its caption, so "click NB" by voice reaches it; the province
+    // is the description.
+    check->setAccessibleDescription(FromUtf8(kRegionBoxes[box].Name));
     PlaceWidget(check, kCheckPlaces[box]);
     Check[box] = check;
   }
@@ -281,7 +284,7 @@ void Form1::ShowCheckLabels(const EvaluationResult& result) {
   Label1->setVisible(true);
   Label2->setVisible(true);
   SetCaption(Label2, kCheckPrefix + FromUtf8(result.CheckString));
-  SetCaption(Label1, kCheckSumPrefix + QString::number(state_.CheckSum));
+  SetCaption(Label1, kCheckSumPrefix + QString::number(result.CheckSum));
 }
 
 RegionFlags Form1::ReadRegionFlags() const {

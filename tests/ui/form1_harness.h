@@ -4,6 +4,7 @@
 // pauses are recorded instead of slept, draws come from a script, and every
 // paint of the result widgets is logged with the text it showed.
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QEvent>
 #include <QLabel>
@@ -90,6 +91,7 @@ class Form1Harness : public QObject {
   QStringList messages;
   std::vector<PauseSnapshot> pauses;
   QStringList text1AtPauses;
+  QStringList label3NamesAtPauses;  // what a screen reader read of Label3
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
@@ -105,6 +107,7 @@ class Form1Harness : public QObject {
     pauses.push_back({duration, lastPainted_[Text1()], lastPainted_[Label(1)],
                       lastPainted_[Label(2)], lastPainted_[Label(3)]});
     text1AtPauses << Text1()->text();
+    label3NamesAtPauses << QAccessible::queryAccessibleInterface(Label(3))->text(QAccessible::Name);
     lastPainted_.clear();
   }
 
