@@ -6,24 +6,20 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstring>
 #include <random>
+#include <vector>
 
 #include "cli/entry_parser.h"
 #include "cli/fast_generator.h"
+#include "core/evaluation.h"
 
 namespace mivaro::cli {
 namespace {
 
 constexpr std::size_t kReadBlock = std::size_t{64} * 1024;
-
-std::string_view Trim(std::string_view text) {
-  const auto first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  const auto last = text.find_last_not_of(" \t");
-  return text.substr(first, last - first + 1);
-}
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -34,7 +30,8 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
          });
 }
 
-void AppendNumber(std::string& out, std::span<const char, 9> digits, NumberStyle style) {
+void AppendNumber(std::string& out, std::span<const char, kNumberLength> digits,
+                  NumberStyle style) {
   const std::string_view number(digits.data(), digits.size());
   if (style == NumberStyle::Bare) {
     out += number;
@@ -48,6 +45,15 @@ void AppendNumber(std::string& out, std::span<const char, 9> digits, NumberStyle
   out += number.substr(6, 3);
 }
 
+// A reader that has gone away (a closed pipe, as after "| head") is no error
+// worth a word; any other refused write is.
+int ReportWriteFailure(int error, std::string_view what, std::FILE* err) {
+  if (error != EPIPE) {
+    fmt::print(err, "mivaro-cli: cannot write {}: {}\n", what, std::strerror(error));
+  }
+  return kExitFailure;
+}
+
 std::uint64_t SeedFromSystem() {
   std::random_device device;
   const auto now = static_cast<std::uint64_t>(
@@ -58,53 +64,65 @@ std::uint64_t SeedFromSystem() {
 }  // namespace
 
 int RunValidate(const ValidateOptions& options, int inputFd, std::FILE* out, std::FILE* err) {
-  const std::unique_ptr<RecordWriter> writer = RecordWriter::Create(options.format, out);
+  const std::unique_ptr<RecordWriter> writer = RecordWriter::Create(options.format, out, err);
   Tally tally;
+  // Returns false once the output refuses a write: nothing more can be said.
   const auto emit = [&](ParsedEntry entry) {
     const Record record = CheckEntry(std::move(entry));
     tally.Count(record);
     writer->Write(record);
+    return writer->Ok();
   };
 
   writer->Header();
   int readError = 0;
   if (!options.numbers.empty()) {
-    for (const std::string& number : options.numbers) emit(ParseEntry(number));
+    for (const std::string& number : options.numbers) {
+      if (!emit(ParseEntry(number))) break;
+    }
   } else {
+    // Lines that lie whole in a block are parsed where they lie; only a line
+    // that runs across blocks goes through the accumulator.
     EntryAccumulator accumulator;
     bool lineOpen = false;
-    std::array<char, kReadBlock> block{};
-    while (true) {
+    bool writing = true;
+    std::vector<char> block(kReadBlock);
+    while (writing) {
       const ssize_t got = read(inputFd, block.data(), block.size());
       if (got < 0 && errno == EINTR) continue;
       if (got < 0) {
         readError = errno;
         break;
       }
-      if (got == 0) break;
+      if (got == 0) {
+        // A last line without its newline is an entry all the same.
+        if (lineOpen) emit(accumulator.Finish());
+        break;
+      }
       std::string_view chunk(block.data(), static_cast<std::size_t>(got));
-      while (!chunk.empty()) {
-        const std::size_t newline = chunk.find('\n');
-        if (newline == std::string_view::npos) {
+      while (writing && !chunk.empty()) {
+        const auto* newline =
+            static_cast<const char*>(std::memchr(chunk.data(), '\n', chunk.size()));
+        if (newline == nullptr) {
           accumulator.Feed(chunk);
           lineOpen = true;
           break;
         }
-        accumulator.Feed(chunk.substr(0, newline));
-        emit(accumulator.Finish());
-        lineOpen = false;
-        chunk.remove_prefix(newline + 1);
+        const auto length = static_cast<std::size_t>(newline - chunk.data());
+        if (lineOpen) {
+          accumulator.Feed(chunk.substr(0, length));
+          writing = emit(accumulator.Finish());
+          lineOpen = false;
+        } else {
+          writing = emit(ParseEntry(chunk.substr(0, length)));
+        }
+        chunk.remove_prefix(length + 1);
       }
     }
-    // A last line without its newline is an entry all the same.
-    if (lineOpen) emit(accumulator.Finish());
   }
-  if (options.summary) writer->Summary(tally);
+  if (options.summary && writer->Ok()) writer->Summary(tally);
 
-  if (!writer->Flush()) {
-    fmt::print(err, "mivaro-cli: cannot write the results: {}\n", std::strerror(errno));
-    return kExitFailure;
-  }
+  if (!writer->Flush()) return ReportWriteFailure(writer->Error(), "the results", err);
   if (readError != 0) {
     fmt::print(err, "mivaro-cli: cannot read standard input: {}\n", std::strerror(readError));
     return kExitFailure;
@@ -117,7 +135,7 @@ int RunGenerate(const GenerateOptions& options, std::FILE* out, std::FILE* err) 
       options.firstDigit ? FirstDigitRule::ForDigit(*options.firstDigit)
                          : FirstDigitRule::ForRegions(options.regions.value_or(RegionFlags{}));
   FastGenerator generator(rule, options.seed.value_or(SeedFromSystem()));
-  std::array<char, 9> digits{};
+  std::array<char, kNumberLength> digits{};
 
   std::unique_ptr<RecordWriter> writer;
   std::unique_ptr<BufferedOutput> plain;
@@ -144,25 +162,74 @@ int RunGenerate(const GenerateOptions& options, std::FILE* out, std::FILE* err) 
     }
   }
 
-  if (!output.Flush()) {
-    fmt::print(err, "mivaro-cli: cannot write the numbers: {}\n", std::strerror(errno));
-    return kExitFailure;
-  }
+  if (!output.Flush()) return ReportWriteFailure(output.Error(), "the numbers", err);
   return kExitAllValid;
+}
+
+std::optional<std::uint64_t> ParseWholeNumber(std::string_view text, std::uint64_t min,
+                                              std::uint64_t max, std::string& error) {
+  std::uint64_t value = 0;
+  const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
+  const bool whole =
+      !text.empty() && end == text.data() + text.size() && status != std::errc::invalid_argument;
+  if (!whole) {
+    error = fmt::format("'{}' is not a whole number (expected {} to {})", text, min, max);
+    return std::nullopt;
+  }
+  if (status == std::errc::result_out_of_range || value < min || value > max) {
+    error = fmt::format("{} is out of range (expected {} to {})", text, min, max);
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::string RegionCaptionList() {
+  std::string list;
+  for (const RegionBox& box : kRegionBoxes) {
+    if (!list.empty()) list += ", ";
+    list += box.Caption;
+  }
+  return list;
+}
+
+std::string RegionPriorityList() {
+  std::string list;
+  for (const RegionGroup group : kRegionPriority) {
+    if (!list.empty()) list += ", ";
+    std::string_view separator;
+    for (const RegionBox& box : kRegionBoxes) {
+      if (box.Group != group) continue;
+      list += separator;
+      list += box.Caption;
+      separator = "/";
+    }
+  }
+  return list;
+}
+
+std::string SeriesDigitList() {
+  std::string list;
+  for (char digit = '0'; digit <= '9'; ++digit) {
+    if (const auto series = SeriesName(RegionForDigit(digit).value())) {
+      if (!list.empty()) list += ", ";
+      list += digit;
+      list += ' ';
+      list += *series;
+    }
+  }
+  return list;
 }
 
 std::optional<RegionFlags> ParseRegionList(std::string_view list, std::string& error) {
   RegionFlags flags{};
   while (true) {
     const std::size_t comma = list.find(',');
-    const std::string_view item = Trim(list.substr(0, comma));
+    const std::string_view item = TrimBlanks(list.substr(0, comma));
     const auto box =
         std::find_if(kRegionBoxes.begin(), kRegionBoxes.end(),
                      [&](const RegionBox& b) { return EqualsIgnoringCase(b.Caption, item); });
     if (box == kRegionBoxes.end()) {
-      std::string known;
-      for (const RegionBox& b : kRegionBoxes)
-        known += (known.empty() ? "" : ", ") + std::string(b.Caption);
+      const std::string known = RegionCaptionList();
       error = item.empty() ? fmt::format("an empty region in the list (expected {})", known)
                            : fmt::format("unknown region '{}' (expected {})", item, known);
       return std::nullopt;

@@ -42,6 +42,21 @@ struct GenerateOptions {
 // Writes count valid numbers. Returns the exit status.
 int RunGenerate(const GenerateOptions& options, std::FILE* out, std::FILE* err);
 
+// Reads a decimal whole number from min to max (leading zeros allowed; no
+// sign, blanks or other bases); on failure returns nothing and says why in
+// error.
+std::optional<std::uint64_t> ParseWholeNumber(std::string_view text, std::uint64_t min,
+                                              std::uint64_t max, std::string& error);
+
+// Texts for --help and the manual page, derived from the region table so that
+// a change to a region is made in one place:
+//   the captions of the thirteen boxes, in box order ("AB, BC, ...");
+std::string RegionCaptionList();
+//   the groups in the order --region applies them ("NB/PEI/NF/NS, QC, ...");
+std::string RegionPriorityList();
+//   the first digits of the series with their names ("0 foreign/tax, ...").
+std::string SeriesDigitList();
+
 // Reads a comma-separated list of region captions (AB, BC, ... in any case,
 // blanks around them allowed) into flags; on failure returns nothing and
 // says why in error.

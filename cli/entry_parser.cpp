@@ -1,36 +1,29 @@
 #include "cli/entry_parser.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "core/entry.h"
 #include "core/evaluation.h"
+#include "core/utf8.h"
 
 namespace mivaro::cli {
 namespace {
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
-}
+// Blanks among the ASCII characters: tab, line feed, vertical tab, form feed,
+// carriage return and space.
+constexpr std::array<bool, 128> kAsciiBlank = [] {
+  std::array<bool, 128> table{};
+  for (const char c : {'\t', '\n', '\v', '\f', '\r', ' '})
+    table[static_cast<std::size_t>(c)] = true;
+  return table;
+}();
+
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 bool IsSeparator(char c) {
   return c == ' ' || c == '-';
-}
-bool StartsCharacter(char c) {
-  return (static_cast<unsigned char>(c) & 0xC0U) != 0x80U;
-}
-
-std::size_t FindNotBlank(std::string_view text) {
-  const auto found = std::find_if_not(text.begin(), text.end(), IsBlank);
-  return found == text.end() ? std::string_view::npos
-                             : static_cast<std::size_t>(found - text.begin());
-}
-
-std::size_t FindLastNotBlank(std::string_view text) {
-  const auto found = std::find_if_not(text.rbegin(), text.rend(), IsBlank);
-  return found == text.rend() ? std::string_view::npos
-                              : static_cast<std::size_t>(text.rend() - found) - 1;
 }
 
 // "123 456 782" or "123-456-782": one kind of separator, used twice.
@@ -42,15 +35,22 @@ bool IsGrouped(std::string_view text) {
   return true;
 }
 
-// Sorts trimmed content that the shared entry classification does not accept
-// as it stands. Entries made only of digits, separators and blanks get the
-// more precise reason; all others keep the classification's verdict.
+// Sorts content that the shared entry classification does not accept as it
+// stands. Entries made only of digits, separators and blanks get the more
+// precise reason; all others keep the classification's verdict.
 Malformed Refine(std::string_view content, EntryKind kind) {
-  const bool onlyDigitsAndSeparators = std::all_of(content.begin(), content.end(), [](char c) {
-    return IsDigit(c) || IsSeparator(c) || IsBlank(c);
-  });
-  const auto digits =
-      static_cast<std::size_t>(std::count_if(content.begin(), content.end(), IsDigit));
+  bool onlyDigitsAndSeparators = true;
+  std::size_t digits = 0;
+  for (std::size_t at = 0; at < content.size();) {
+    const Utf8Step step = DecodeUtf8(content, at);
+    const bool digit = step.codePoint >= '0' && step.codePoint <= '9';
+    digits += digit ? 1 : 0;
+    if (!digit && step.codePoint != ' ' && step.codePoint != '-' &&
+        !(step.valid && IsBlank(step.codePoint))) {
+      onlyDigitsAndSeparators = false;
+    }
+    at += step.length;
+  }
   if (onlyDigitsAndSeparators) {
     if (digits > kNumberLength) return Malformed::TooLong;
     if (digits < kNumberLength) return Malformed::NotNineDigits;
@@ -87,68 +87,159 @@ std::string_view MalformedText(Malformed reason) {
   return "";
 }
 
+bool IsBlank(char32_t codePoint) {
+  if (codePoint < 0x80) return kAsciiBlank[codePoint];
+  switch (codePoint) {
+    case 0x0085:  // NEXT LINE
+    case 0x00A0:  // NO-BREAK SPACE
+    case 0x1680:  // OGHAM SPACE MARK
+    case 0x2028:  // LINE SEPARATOR
+    case 0x2029:  // PARAGRAPH SEPARATOR
+    case 0x202F:  // NARROW NO-BREAK SPACE
+    case 0x205F:  // MEDIUM MATHEMATICAL SPACE
+    case 0x3000:  // IDEOGRAPHIC SPACE
+    case 0x200B:  // ZERO WIDTH SPACE
+    case 0xFEFF:  // ZERO WIDTH NO-BREAK SPACE, the byte-order mark
+      return true;
+    default:
+      return codePoint >= 0x2000 && codePoint <= 0x200A;  // EN QUAD .. HAIR SPACE
+  }
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  std::size_t begin = text.size();
+  std::size_t end = 0;
+  for (std::size_t at = 0; at < text.size();) {
+    const Utf8Step step = DecodeUtf8(text, at);
+    if (!step.valid || !IsBlank(step.codePoint)) {
+      begin = std::min(begin, at);
+      end = at + step.length;
+    }
+    at += step.length;
+  }
+  return begin < end ? text.substr(begin, end - begin) : std::string_view();
+}
+
+void EntryScanner::Scan(std::string_view text) {
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    std::size_t length = 1;
+    bool blank = false;
+    if (byte < 0x80) {
+      blank = kAsciiBlank[byte];
+      digits_ += IsDigit(static_cast<char>(byte)) ? 1 : 0;
+    } else {
+      const Utf8Step step = DecodeUtf8(text, at);
+      length = step.length;
+      blank = step.valid && IsBlank(step.codePoint);
+    }
+    if (echoCharacters_ <= kInputCharacters) {
+      // One past the cut, so the echo knows it was cut.
+      if (++echoCharacters_ <= kInputCharacters) echoBytes_ += length;
+    }
+    ScanCharacter(text.substr(at, length), blank);
+    at += length;
+  }
+}
+
+void EntryScanner::ScanCharacter(std::string_view bytes, bool blank) {
+  if (blank) {
+    if (!started_) return;
+    // Held back until more content follows, so trailing blanks never count.
+    ++pendingBlanks_;
+    if (bufferedBytes_ + bytes.size() <= content_.size()) {
+      std::memcpy(&content_[bufferedBytes_], bytes.data(), bytes.size());
+      bufferedBytes_ += bytes.size();
+    }
+    return;
+  }
+  started_ = true;
+  if (overflowed_) return;
+  // Each character takes at most four bytes, so within the character bound
+  // the buffer always has room.
+  if (contentCharacters_ + pendingBlanks_ + 1 > kContentCharacters ||
+      bufferedBytes_ + bytes.size() > content_.size()) {
+    overflowed_ = true;
+    return;
+  }
+  std::memcpy(&content_[bufferedBytes_], bytes.data(), bytes.size());
+  bufferedBytes_ += bytes.size();
+  contentBytes_ = bufferedBytes_;
+  contentCharacters_ += pendingBlanks_ + 1;
+  pendingBlanks_ = 0;
+}
+
+void EntryScanner::DropLastEchoByte() {
+  --echoCharacters_;
+  --echoBytes_;
+}
+
+Malformed EntryScanner::Verdict(std::string& digits) const {
+  if (overflowed_) return Malformed::TooLong;
+  const std::string_view content(content_.data(), contentBytes_);
+  if (IsGrouped(content)) {
+    digits = content.substr(0, 3);
+    digits += content.substr(4, 3);
+    digits += content.substr(8, 3);
+    return Malformed::None;
+  }
+  const EntryKind kind = ClassifyEntry(content);
+  if (kind == EntryKind::WellFormed) {
+    digits = content;
+    return Malformed::None;
+  }
+  return Refine(content, kind);
+}
+
 void EntryAccumulator::Feed(std::string_view piece) {
   if (piece.empty()) return;
-  inputEndsInCr_ = piece.back() == '\r';
+  endsInCr_ = piece.back() == '\r';
+  std::string joined;
+  if (!carry_.empty()) {
+    // A character was cut at the end of the previous piece: rejoin it.
+    joined = std::move(carry_);
+    joined += piece;
+    piece = joined;
+  }
+  const std::size_t tail = IncompleteUtf8Tail(piece);
+  ScanComplete(piece.substr(0, piece.size() - tail));
+  carry_.assign(piece.substr(piece.size() - tail));
+}
 
-  // The echo keeps whole characters: a byte that starts a character counts,
-  // the continuation bytes of the last kept character still belong to it.
-  if (inputCharacters_ <= kInputCharacters) {
-    for (const char c : piece) {
-      if (StartsCharacter(c) && ++inputCharacters_ > kInputCharacters) break;
-      input_ += c;
-    }
-  }
-
-  if (!started_) {
-    const std::size_t first = FindNotBlank(piece);
-    if (first == std::string_view::npos) return;
-    started_ = true;
-    piece.remove_prefix(first);
-  }
-  // Blanks are held back until more content follows them, so trailing ones
-  // never count; past the limit only the fact of overflowing is kept.
-  const std::size_t lastContent = FindLastNotBlank(piece);
-  if (lastContent != std::string_view::npos) {
-    const std::string_view content = piece.substr(0, lastContent + 1);
-    if (overflowed_ || content_.size() + pendingBlanks_.size() + content.size() > kContentLimit) {
-      overflowed_ = true;
-    } else {
-      content_ += pendingBlanks_;
-      content_ += content;
-    }
-    pendingBlanks_.clear();
-    piece.remove_prefix(lastContent + 1);
-  }
-  pendingBlanks_.append(piece.substr(0, kContentLimit - pendingBlanks_.size()));
+void EntryAccumulator::ScanComplete(std::string_view text) {
+  const std::size_t echoed = scanner_.EchoBytes();
+  scanner_.Scan(text);
+  input_.append(text.substr(0, scanner_.EchoBytes() - echoed));
 }
 
 ParsedEntry EntryAccumulator::Finish() {
+  // What is left of a cut character will never be completed: its bytes are
+  // ill-formed, one character each.
+  const std::string rest = std::move(carry_);
+  ScanComplete(rest);
+
   ParsedEntry entry;
-  if (inputEndsInCr_ && inputCharacters_ <= kInputCharacters) input_.pop_back();
-  entry.input = std::move(input_);
-
-  if (overflowed_) {
-    entry.error = Malformed::TooLong;
-  } else if (IsGrouped(content_)) {
-    entry.digits = content_.substr(0, 3) + content_.substr(4, 3) + content_.substr(8, 3);
-  } else {
-    const EntryKind kind = ClassifyEntry(content_);
-    if (kind == EntryKind::WellFormed) {
-      entry.digits = content_;
-    } else {
-      entry.error = Refine(content_, kind);
-    }
+  if (endsInCr_ && scanner_.EchoCharacters() <= kInputCharacters) {
+    input_.pop_back();
+    scanner_.DropLastEchoByte();
   }
-
+  entry.input = std::move(input_);
+  entry.error = scanner_.Verdict(entry.digits);
+  entry.digitCount = scanner_.DigitCount();
   *this = EntryAccumulator();
   return entry;
 }
 
 ParsedEntry ParseEntry(std::string_view entry) {
-  EntryAccumulator accumulator;
-  accumulator.Feed(entry);
-  return accumulator.Finish();
+  if (!entry.empty() && entry.back() == '\r') entry.remove_suffix(1);
+  EntryScanner scanner;
+  scanner.Scan(entry);
+  ParsedEntry parsed;
+  parsed.input.assign(entry.substr(0, scanner.EchoBytes()));
+  parsed.error = scanner.Verdict(parsed.digits);
+  parsed.digitCount = scanner.DigitCount();
+  return parsed;
 }
 
 }  // namespace mivaro::cli

@@ -1,16 +1,13 @@
 #include "cli/fast_generator.h"
 
 #include "core/evaluation.h"
+#include "core/generator.h"
 
 namespace mivaro::cli {
 
 FirstDigitRule FirstDigitRule::ForRegions(const RegionFlags& flags) {
   FirstDigitRule rule;
-  if (const std::optional<RegionGroup> group = HighestTickedGroup(flags)) {
-    for (const int digit : FirstDigitsOf(*group)) rule.digits[rule.count++] = digit;
-  } else {
-    for (int digit = 1; digit <= 9; ++digit) rule.digits[rule.count++] = digit;
-  }
+  for (const int digit : FirstDigitsFor(flags)) rule.digits[rule.count++] = digit;
   return rule;
 }
 
@@ -20,7 +17,7 @@ FirstDigitRule FirstDigitRule::ForDigit(int digit) {
   return rule;
 }
 
-void FastGenerator::Next(std::span<char, 9> out) {
+void FastGenerator::Next(std::span<char, kNumberLength> out) {
   while (true) {
     const int first = rule_.count == 1
                           ? rule_.digits[0]

@@ -6,6 +6,7 @@
 #include <span>
 #include <string_view>
 
+#include "core/evaluation.h"
 #include "core/pcg32.h"
 #include "core/regions.h"
 
@@ -14,12 +15,12 @@ namespace mivaro::cli {
 // Which first digits a generated number may start with.
 struct FirstDigitRule {
   // Returns the rule the window applies to a set of ticked region boxes: the
-  // first ticked group in priority order, or any digit 1-9 when none is ticked.
+  // first ticked group in priority order, or any drawn digit when none is ticked.
   static FirstDigitRule ForRegions(const RegionFlags& flags);
   // Returns the rule for exactly one first digit, 0-9.
   static FirstDigitRule ForDigit(int digit);
 
-  std::array<int, 9> digits{};
+  std::array<int, 10> digits{};
   std::size_t count = 0;
 };
 
@@ -34,7 +35,7 @@ class FastGenerator {
   FastGenerator(const FirstDigitRule& rule, std::uint64_t seed) : rule_(rule), random_(seed) {}
 
   // Writes the next valid number's nine digits into out.
-  void Next(std::span<char, 9> out);
+  void Next(std::span<char, kNumberLength> out);
 
  private:
   FirstDigitRule rule_;

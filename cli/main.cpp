@@ -4,10 +4,11 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
-#include <charconv>
 #include <cstdio>
+#include <limits>
 #include <optional>
 #include <string>
+#include <type_traits>
 
 #include "cli/commands.h"
 #include "core/version.h"
@@ -61,42 +62,54 @@ int Main(int argc, char** argv) {
   RecordFormatFlags generateFormat;
   CLI::App* generateCommand = app.add_subcommand(
       "generate",
-      "Print valid SINs, all digits 1-9. With --region the first digit follows the first "
-      "listed region in the order NB/PEI/NF/NS, QC, ON, AB/MB/NU/NWT/SK, BC/YT; with neither "
-      "--region nor --first-digit any first digit 1-9.");
+      "Print valid SINs, one a line. With --region the first digit follows the first listed "
+      "region in the order " +
+          mivaro::cli::RegionPriorityList() +
+          "; --first-digit asks for one first digit, 0 included; with neither, the first digit "
+          "is any of 1-9. The other digits are 1-9.");
   CLI::Option* region = generateCommand->add_option(
       "--region", regionList,
-      "Comma-separated region captions: AB, BC, MB, NB, NU, NWT, ON, PEI, NF, QC, YT, NS, SK");
+      "Comma-separated region captions: " + mivaro::cli::RegionCaptionList());
+  // Numbers are read as text and parsed by ParseWholeNumber: CLI11 would
+  // read "010" as octal, wrap "-1" and saturate values past 2^64 - 1.
+  std::string firstDigitText;
   CLI::Option* firstDigit =
       generateCommand
-          ->add_option("--first-digit", generate.firstDigit,
-                       "The first digit, 0-9 (0 foreign/tax, 8 dummy, 9 temporary)")
-          ->check(CLI::Range(0, 9));
+          ->add_option("--first-digit", firstDigitText,
+                       "The first digit, 0-9 (" + mivaro::cli::SeriesDigitList() + ")")
+          ->type_name("DIGIT");
   region->excludes(firstDigit);
-  generateCommand->add_option("--count", generate.count, "How many numbers, up to 100 million")
-      ->check(CLI::Range(std::uint64_t{1}, std::uint64_t{100'000'000}));
-  std::string seed;
-  CLI::Option* seedOption = generateCommand->add_option(
-      "--seed", seed,
-      "Seed for reproducible output, 0 to 18446744073709551615 (default: from the clock)");
+  std::string countText;
+  CLI::Option* countOption =
+      generateCommand->add_option("--count", countText, "How many numbers, up to 100 million")
+          ->type_name("N");
+  std::string seedText;
+  CLI::Option* seedOption =
+      generateCommand
+          ->add_option(
+              "--seed", seedText,
+              "Seed for reproducible output, 0 to 18446744073709551615 (default: from the clock)")
+          ->type_name("N");
   generateCommand->add_option("--format", style, "How numbers are written: bare, spaced, dashed")
       ->check(CLI::IsMember({"bare", "spaced", "dashed"}));
   generateFormat.AddTo(generateCommand, "Print each number's JSON record",
                        "Print each number's CSV record");
 
+  // Reads a numeric option given on the command line, or leaves target as it is.
+  const auto readNumber = [](CLI::Option* option, const std::string& text, std::uint64_t min,
+                             std::uint64_t max, auto& target) {
+    if (option->count() == 0) return;
+    std::string error;
+    const std::optional<std::uint64_t> value = mivaro::cli::ParseWholeNumber(text, min, max, error);
+    if (!value) throw CLI::ValidationError(option->get_name(), error);
+    target = static_cast<std::remove_reference_t<decltype(*&target)>>(*value);
+  };
+
   try {
     app.parse(argc, argv);
-    if (seedOption->count() > 0) {
-      // Parsed here rather than by CLI11, which wraps "-1" and saturates
-      // values past 2^64 - 1 instead of refusing them.
-      std::uint64_t value = 0;
-      const auto [end, error] = std::from_chars(seed.data(), seed.data() + seed.size(), value);
-      if (error != std::errc() || end != seed.data() + seed.size()) {
-        throw CLI::ValidationError(
-            "--seed", "expected a whole number from 0 to 18446744073709551615, got '" + seed + "'");
-      }
-      generate.seed = value;
-    }
+    readNumber(firstDigit, firstDigitText, 0, 9, generate.firstDigit);
+    readNumber(countOption, countText, 1, 100'000'000, generate.count);
+    readNumber(seedOption, seedText, 0, std::numeric_limits<std::uint64_t>::max(), generate.seed);
     if (region->count() > 0) {
       std::string error;
       generate.regions = mivaro::cli::ParseRegionList(regionList, error);

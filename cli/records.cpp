@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <array>
+#include <cerrno>
 
 #include "cli/utf8.h"
 #include "core/utf8.h"
@@ -16,19 +17,6 @@ constexpr std::size_t kFlushAt = std::size_t{64} * 1024;
 // characters, a longer entry ends in an ellipsis.
 constexpr std::size_t kInputColumn = 16;
 constexpr std::size_t kGroupColumn = 13;
-
-std::string_view SeriesName(RegionGroup group) {
-  switch (group) {
-    case RegionGroup::ForeignTax:
-      return "foreign/tax";
-    case RegionGroup::Dummy:
-      return "dummy";
-    case RegionGroup::Temporary:
-      return "temporary";
-    default:
-      return "";
-  }
-}
 
 // Appends ASCII text and pads it with spaces to width characters.
 void AppendPadded(std::string& out, std::string_view ascii, std::size_t width) {
@@ -93,12 +81,17 @@ class TextWriter final : public RecordWriter {
       AppendInteger(out, static_cast<std::uint64_t>(record.result.CheckSum));
       out += "  ";
       AppendPadded(out, RegionGroupName(*record.group), kGroupColumn + 2);
-      if (const std::string_view series = SeriesName(*record.group); !series.empty()) {
-        out += "series: ";
-        out += series;
+      // A series is named only for a number that passes, as the window does.
+      if (const auto series = SeriesName(*record.group)) {
+        if (record.result.IsValid) {
+          out += "series: ";
+          out += *series;
+        }
       } else {
         out += RegionListsOf(*record.group).words;
       }
+      // No padding after the group when there are no details.
+      while (out.back() == ' ') out.pop_back();
     }
     out += '\n';
     MaybeFlush();
@@ -182,15 +175,16 @@ class JsonWriter final : public RecordWriter {
 // quote or a line break, quotes inside doubled.
 class CsvWriter final : public RecordWriter {
  public:
-  using RecordWriter::RecordWriter;
+  CsvWriter(std::FILE* stream, std::FILE* summaryStream)
+      : RecordWriter(stream), summaryStream_(summaryStream) {}
 
   void Header() override { Buffer() += "input,number,valid,check,sum,group,regions,error\r\n"; }
 
   void Write(const Record& record) override {
     std::string& out = Buffer();
-    std::string input;
-    AppendPrintable(input, record.input);
-    AppendField(input);
+    scratch_.clear();
+    AppendPrintable(scratch_, record.input);
+    AppendCsvField(out, scratch_, ',');
     if (record.IsMalformed()) {
       out += ",,false,,,,,";
       out += MalformedText(record.error);
@@ -212,24 +206,13 @@ class CsvWriter final : public RecordWriter {
   }
 
   void Summary(const Tally& tally) override {
-    fmt::print(stderr, "mivaro-cli: summary: {} valid, {} invalid, {} malformed\n", tally.valid,
-               tally.invalid, tally.malformed);
+    fmt::print(summaryStream_, "mivaro-cli: summary: {} valid, {} invalid, {} malformed\n",
+               tally.valid, tally.invalid, tally.malformed);
   }
 
  private:
-  void AppendField(std::string_view field) {
-    std::string& out = Buffer();
-    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
-      out += field;
-      return;
-    }
-    out += '"';
-    for (const char c : field) {
-      if (c == '"') out += '"';
-      out += c;
-    }
-    out += '"';
-  }
+  std::FILE* summaryStream_;
+  std::string scratch_;
 };
 
 }  // namespace
@@ -257,23 +240,50 @@ void Tally::Count(const Record& record) {
   }
 }
 
-std::unique_ptr<RecordWriter> RecordWriter::Create(Format format, std::FILE* stream) {
+std::unique_ptr<RecordWriter> RecordWriter::Create(Format format, std::FILE* stream,
+                                                   std::FILE* summaryStream) {
   switch (format) {
     case Format::Json:
       return std::make_unique<JsonWriter>(stream);
     case Format::Csv:
-      return std::make_unique<CsvWriter>(stream);
+      return std::make_unique<CsvWriter>(stream, summaryStream);
     case Format::Text:
       break;
   }
   return std::make_unique<TextWriter>(stream);
 }
 
+void AppendCsvField(std::string& out, std::string_view field, char delimiter) {
+  // A cell that starts like a formula would run as one when a spreadsheet
+  // opens the file; a leading apostrophe makes it text (OWASP's advice).
+  const bool formula =
+      !field.empty() && std::string_view("=+-@\t\r").find(field.front()) != std::string_view::npos;
+  const bool quoted = formula || field.find_first_of("\"\r\n") != std::string_view::npos ||
+                      field.find(delimiter) != std::string_view::npos;
+  if (!quoted) {
+    out += field;
+    return;
+  }
+  out += '"';
+  if (formula) out += '\'';
+  for (const char c : field) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+}
+
 void BufferedOutput::WriteBuffer() {
-  if (ok_ && !buffer_.empty()) {
-    ok_ = std::fwrite(buffer_.data(), 1, buffer_.size(), stream_) == buffer_.size();
+  if (ok_ && !buffer_.empty() &&
+      std::fwrite(buffer_.data(), 1, buffer_.size(), stream_) != buffer_.size()) {
+    Fail();
   }
   buffer_.clear();
+}
+
+void BufferedOutput::Fail() {
+  if (ok_) error_ = errno;
+  ok_ = false;
 }
 
 void BufferedOutput::MaybeFlush() {
@@ -282,7 +292,7 @@ void BufferedOutput::MaybeFlush() {
 
 bool BufferedOutput::Flush() {
   WriteBuffer();
-  ok_ = ok_ && std::fflush(stream_) == 0;
+  if (ok_ && std::fflush(stream_) != 0) Fail();
   return ok_;
 }
 

@@ -24,6 +24,11 @@ struct Record {
   bool IsMalformed() const { return error != Malformed::None; }
 };
 
+// Appends one CSV field: quoted when it holds the delimiter, a quote or a line
+// break (quotes inside doubled), and made inert with a leading apostrophe,
+// inside quotes, when it starts like a spreadsheet formula (= + - @, tab, CR).
+void AppendCsvField(std::string& out, std::string_view field, char delimiter);
+
 // Checks a parsed entry with the number rules and returns its record.
 Record CheckEntry(ParsedEntry entry);
 
@@ -56,20 +61,26 @@ class BufferedOutput {
   // Sends everything buffered to the stream; returns Ok().
   bool Flush();
   bool Ok() const { return ok_; }
+  // The errno of the write that failed first; 0 while Ok().
+  int Error() const { return error_; }
 
  private:
   void WriteBuffer();
+  void Fail();
 
   std::FILE* stream_;
   std::string buffer_;
   bool ok_ = true;
+  int error_ = 0;
 };
 
 // Writes records in one format.
 class RecordWriter : public BufferedOutput {
  public:
-  // Returns a writer of the format that writes to stream.
-  static std::unique_ptr<RecordWriter> Create(Format format, std::FILE* stream);
+  // Returns a writer of the format that writes to stream (and a CSV summary
+  // to summaryStream).
+  static std::unique_ptr<RecordWriter> Create(Format format, std::FILE* stream,
+                                              std::FILE* summaryStream = stderr);
 
   virtual void Header() = 0;
   virtual void Write(const Record& record) = 0;

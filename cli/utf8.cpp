@@ -15,8 +15,15 @@ bool IsPlainAscii(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
 }
 
-bool IsControl(char32_t codePoint) {
-  return codePoint < 0x20 || codePoint == 0x7F || (codePoint >= 0x80 && codePoint < 0xA0);
+// Characters that would not show as themselves in a terminal or spreadsheet:
+// controls, and the invisible format characters that hide or reorder the
+// text around them (zero-width spaces and joiners, bidirectional controls,
+// the byte-order mark, line and paragraph separators).
+bool IsUnprintable(char32_t codePoint) {
+  return codePoint < 0x20 || codePoint == 0x7F || (codePoint >= 0x80 && codePoint < 0xA0) ||
+         (codePoint >= 0x200B && codePoint <= 0x200F) ||
+         (codePoint >= 0x2028 && codePoint <= 0x202E) ||
+         (codePoint >= 0x2060 && codePoint <= 0x206F) || codePoint == 0xFEFF;
 }
 
 }  // namespace
@@ -73,7 +80,7 @@ void AppendPrintable(std::string& out, std::string_view text) {
   std::size_t at = 0;
   while (at < text.size()) {
     const Utf8Step step = DecodeUtf8(text, at);
-    if (!step.valid || IsControl(step.codePoint)) {
+    if (!step.valid || IsUnprintable(step.codePoint)) {
       out += kReplacement;
     } else {
       out.append(text.substr(at, step.length));

@@ -11,8 +11,9 @@ namespace mivaro::cli {
 // always valid JSON in valid UTF-8.
 void AppendJsonEscaped(std::string& out, std::string_view text);
 
-// Appends text for a terminal or a CSV field: control characters and
-// ill-formed UTF-8 replaced by U+FFFD, everything else as it is.
+// Appends text for a terminal or a CSV field: control characters, invisible
+// format characters and ill-formed UTF-8 replaced by U+FFFD, everything else
+// as it is.
 void AppendPrintable(std::string& out, std::string_view text);
 
 }  // namespace mivaro::cli

@@ -15,11 +15,20 @@ int TwoWayPick(RandomSource& source) {
   return std::clamp(WorkIndex, 1, 2);
 }
 
+std::span<const int> FirstDigitsFor(const RegionFlags& flags) {
+  if (const std::optional<RegionGroup> group = HighestTickedGroup(flags)) {
+    return FirstDigitsOf(*group);
+  }
+  return kDrawnDigits;
+}
+
 int DrawDigit(RandomSource& source) {
   const double r = source.NextUniform();
-  // Clamped for the same reason: r == 1.0 would otherwise give 10 and a
-  // ten-character candidate.
-  return std::clamp(static_cast<int>(std::floor(r * 9.0)) + 1, 1, 9);
+  constexpr int kCount = static_cast<int>(kDrawnDigits.size());
+  // Clamped for the same reason: r == 1.0 would otherwise run past the last
+  // digit and give a ten-character candidate.
+  const int index = std::clamp(static_cast<int>(std::floor(r * kCount)), 0, kCount - 1);
+  return kDrawnDigits[static_cast<std::size_t>(index)];
 }
 
 std::optional<int> PickFirstDigit(const RegionFlags& flags, RandomSource& source) {

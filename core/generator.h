@@ -1,7 +1,9 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -27,10 +29,18 @@ class AttemptObserver {
   ~AttemptObserver() = default;
 };
 
+// The digits a draw can give, each equally likely: 1 to 9, never 0.
+inline constexpr std::array<int, 9> kDrawnDigits{1, 2, 3, 4, 5, 6, 7, 8, 9};
+
+// Returns the first digits a number generated for the ticked boxes can start
+// with: the highest-priority ticked group's, or every drawn digit when no box
+// is ticked.
+std::span<const int> FirstDigitsFor(const RegionFlags& flags);
+
 // Returns 1 or 2 from one random value: 1 when it is below 0.5, else 2.
 int TwoWayPick(RandomSource& source);
 
-// Returns a digit from 1 to 9, each equally likely, from one random value.
+// Returns one of kDrawnDigits, each equally likely, from one random value.
 int DrawDigit(RandomSource& source);
 
 // Returns the first digit that the ticked boxes call for (the highest-priority

@@ -8,6 +8,7 @@ struct GroupFacts {
   std::string_view name;
   std::string_view regionText;     // empty for a series
   std::string_view seriesMessage;  // empty for a region group
+  std::string_view seriesName;     // empty for a region group
 };
 
 constexpr std::array<int, 1> kDigits1{1};
@@ -24,17 +25,19 @@ constexpr std::array<GroupFacts, 8> kGroups{{
     {kDigits1,
      "Atlantic",
      "Nova Scotia, New Brunswick, Prince Edward Island, and Newfoundland and Labrador",
+     {},
      {}},
-    {kDigits23, "Quebec", "Quebec", {}},
-    {kDigits45, "Ontario", "Ontario", {}},
+    {kDigits23, "Quebec", "Quebec", {}, {}},
+    {kDigits45, "Ontario", "Ontario", {}, {}},
     {kDigits6,
      "PrairiesNorth",
      "Manitoba, Saskatchewan, Alberta, Northwest Territories, and Nunavut",
+     {},
      {}},
-    {kDigits7, "PacificNorth", "British Columbia and Yukon", {}},
-    {kDigits0, "ForeignTax", {}, "SIN is VALID for FOREIGN//TAX"},
-    {kDigits8, "Dummy", {}, "SIN is VALID but DUMMY"},
-    {kDigits9, "Temporary", {}, "SIN is VALID for TEMPORARY"},
+    {kDigits7, "PacificNorth", "British Columbia and Yukon", {}, {}},
+    {kDigits0, "ForeignTax", {}, "SIN is VALID for FOREIGN//TAX", "foreign/tax"},
+    {kDigits8, "Dummy", {}, "SIN is VALID but DUMMY", "dummy"},
+    {kDigits9, "Temporary", {}, "SIN is VALID for TEMPORARY", "temporary"},
 }};
 
 // Indexed by digit value 0..9.
@@ -96,6 +99,12 @@ std::optional<std::string_view> SeriesMessage(RegionGroup group) {
   const std::string_view message = FactsOf(group).seriesMessage;
   if (message.empty()) return std::nullopt;
   return message;
+}
+
+std::optional<std::string_view> SeriesName(RegionGroup group) {
+  const std::string_view name = FactsOf(group).seriesName;
+  if (name.empty()) return std::nullopt;
+  return name;
 }
 
 std::string_view RegionGroupName(RegionGroup group) {

@@ -92,6 +92,10 @@ std::optional<std::string> RegionMessage(RegionGroup group);
 // nothing for a region group.
 std::optional<std::string_view> SeriesMessage(RegionGroup group);
 
+// Returns a series' short name ("foreign/tax", "dummy", "temporary"), or
+// nothing for a region group.
+std::optional<std::string_view> SeriesName(RegionGroup group);
+
 // Returns the group's name as the code spells it ("PrairiesNorth", ...).
 std::string_view RegionGroupName(RegionGroup group);
 

@@ -18,4 +18,8 @@ struct Utf8Step {
 // Decodes the code point starting at text[at]; at must be below text.size().
 Utf8Step DecodeUtf8(std::string_view text, std::size_t at);
 
+// Returns how many bytes at the end of text (0 to 3) start a well-formed
+// sequence that the text cuts short, so that more text may still complete it.
+std::size_t IncompleteUtf8Tail(std::string_view text);
+
 }  // namespace mivaro

@@ -1,9 +1,10 @@
 // libFuzzer target for the entry parser and the whole validate path: any bytes
-// as standard input must give one well-formed JSON record per line, and an
-// entry fed in pieces must parse exactly as when fed whole.
+// as standard input must give one well-formed JSON record of bounded length
+// per line, and an entry fed in pieces must parse exactly as when fed whole.
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -27,11 +28,16 @@ void CheckParsedEntry(std::string_view entry) {
   for (const char c : whole.digits) Require(c >= '0' && c <= '9');
   Require(entry.substr(0, whole.input.size()) == whole.input ||
           entry.substr(0, whole.input.size() + 1) == whole.input + "\r");
-  // At most 100 bytes that start a character (stray continuation bytes of
-  // broken UTF-8 ride along with the character before them).
-  std::size_t starts = 0;
-  for (const char c : whole.input) starts += (static_cast<unsigned char>(c) & 0xC0U) != 0x80U;
-  Require(starts <= mivaro::cli::EntryAccumulator::kInputCharacters);
+  // The echo is bounded whatever the bytes: at most 100 characters, each byte
+  // of ill-formed UTF-8 counted as one.
+  std::size_t characters = 0;
+  for (std::size_t at = 0; at < whole.input.size(); ++characters) {
+    at += mivaro::DecodeUtf8(whole.input, at).length;
+  }
+  Require(characters <= mivaro::cli::EntryAccumulator::kInputCharacters);
+  Require(whole.digitCount ==
+          static_cast<std::size_t>(std::count_if(entry.begin(), entry.end(),
+                                                 [](char c) { return c >= '0' && c <= '9'; })));
 
   // The same entry in three pieces, cut where the entry's own bytes say.
   const std::size_t a =
@@ -71,13 +77,21 @@ void CheckValidatePath(std::string_view input) {
   std::size_t lines = 0;
   for (const char c : input) lines += c == '\n' ? 1 : 0;
   if (!input.empty() && input.back() != '\n') ++lines;
+  // Each record is bounded too: 100 characters of input escaped at most six
+  // bytes each, and the fixed fields.
+  constexpr std::size_t kLongestRecord = 100 * 6 + 256;
   std::size_t records = 0;
+  std::size_t recordStart = 0;
   for (std::size_t at = 0; at < output.size();) {
     const mivaro::Utf8Step step = mivaro::DecodeUtf8(output, at);
     Require(step.valid);
     Require(step.codePoint >= 0x20 || step.codePoint == '\n');
-    records += step.codePoint == '\n' ? 1 : 0;
     at += step.length;
+    if (step.codePoint == '\n') {
+      ++records;
+      Require(at - recordStart <= kLongestRecord);
+      recordStart = at;
+    }
   }
   Require(records == lines);
   Require(status == 0 || status == 1);

@@ -7,6 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -44,16 +46,27 @@ std::string WriteTemp(const std::string& name, const std::string& content) {
   return path;
 }
 
+// Stands for standard output as a pipe whose reader has gone away.
+const std::string kClosedPipe = "<closed pipe>";
+
 // Runs mivaro-cli with the arguments, standard input from a file and standard
-// output to a file (both /dev/... paths allowed).
+// output to a file (both /dev/... paths allowed) or to kClosedPipe. A run that
+// has not ended after a minute is killed and fails the test.
 RunResult RunCli(const std::vector<std::string>& args, const std::string& inputPath = "/dev/null",
                  const std::string& outputPath = TempPath("stdout")) {
   const std::string errorPath = TempPath("stderr");
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, inputPath.c_str(), O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputPath.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::array<int, 2> pipeEnds{-1, -1};
+  if (outputPath == kClosedPipe) {
+    if (pipe(pipeEnds.data()) != 0) ADD_FAILURE() << "cannot make a pipe";
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputPath.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  }
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorPath.c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0644);
   std::vector<char*> argv{const_cast<char*>(MIVARO_CLI_PATH)};
@@ -62,17 +75,29 @@ RunResult RunCli(const std::vector<std::string>& args, const std::string& inputP
 
   RunResult result;
   pid_t pid = 0;
-  if (posix_spawn(&pid, MIVARO_CLI_PATH, &actions, nullptr, argv.data(), environ) != 0) {
+  const int spawned = posix_spawn(&pid, MIVARO_CLI_PATH, &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  for (const int end : pipeEnds) {
+    if (end >= 0) close(end);  // the reader goes away at once
+  }
+  if (spawned != 0) {
     ADD_FAILURE() << "cannot start " << MIVARO_CLI_PATH;
     return result;
   }
-  posix_spawn_file_actions_destroy(&actions);
   int status = 0;
   rusage usage{};
-  wait4(pid, &status, 0, &usage);
+  for (int waited = 0; wait4(pid, &status, WNOHANG, &usage) == 0; ++waited) {
+    if (waited == 60 * 100) {
+      ADD_FAILURE() << "mivaro-cli was still running after a minute";
+      kill(pid, SIGKILL);
+    }
+    usleep(10'000);
+  }
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   result.peakKilobytes = usage.ru_maxrss;
-  if (outputPath.rfind("/dev/", 0) != 0) result.out = ReadFile(outputPath);
+  if (outputPath.rfind("/dev/", 0) != 0 && outputPath != kClosedPipe) {
+    result.out = ReadFile(outputPath);
+  }
   result.err = ReadFile(errorPath);
   return result;
 }
@@ -134,6 +159,7 @@ INSTANTIATE_TEST_SUITE_P(
         StatusRow{"CountZero", {"generate", "--count", "0"}, 2},
         StatusRow{"CountPastLimit", {"generate", "--count", "100000001"}, 2},
         StatusRow{"CountNotANumber", {"generate", "--count", "ten"}, 2},
+        StatusRow{"FirstDigitWithALeadingZero", {"generate", "--first-digit", "08"}, 0},
         StatusRow{"UnknownRegion", {"generate", "--region", "QC,XX"}, 2},
         StatusRow{"RegionAndFirstDigit", {"generate", "--region", "QC", "--first-digit", "2"}, 2},
         StatusRow{"FirstDigitTen", {"generate", "--first-digit", "10"}, 2},
@@ -195,24 +221,31 @@ TEST(MivaroCli, SurvivesHostileInputWithEveryLineReported) {
 }
 
 TEST(MivaroCli, ReportsAHundredMegabyteLineAsMalformedInBoundedMemory) {
-  const std::string path = TempPath("huge");
-  {
-    std::ofstream out(path, std::ios::binary);
-    const std::string block(1 << 20, '7');
-    for (int i = 0; i < 100; ++i) out << block;
-    out << "\n123456782\n";
-  }
-  const RunResult result = RunCli({"validate", "--json"}, path);
-  std::remove(path.c_str());
   const RunResult small = RunCli({"validate", "--json"}, WriteTemp("small", "7\n123456782\n"));
-  const std::vector<std::string> lines = Lines(result.out);
-  ASSERT_EQ(lines.size(), 2U);
-  EXPECT_NE(lines[0].find(R"("input":")" + std::string(100, '7') + "\""), std::string::npos);
-  EXPECT_NE(lines[0].find(R"("error":"too long")"), std::string::npos);
-  EXPECT_NE(lines[1].find(R"("valid":true)"), std::string::npos);
-  // The line alone is 100 MB; measured against a tiny input so that the
-  // sanitizers' own memory does not count.
-  EXPECT_LT(result.peakKilobytes - small.peakKilobytes, 8 * 1024);
+  // Digits, and bytes that are not UTF-8 at all (lone continuation bytes).
+  for (const auto& [filler, echoed] :
+       {std::pair<char, std::string>{'7', "7"}, {'\x80', "\uFFFD"}}) {
+    SCOPED_TRACE(static_cast<int>(static_cast<unsigned char>(filler)));
+    const std::string path = TempPath("huge");
+    {
+      std::ofstream out(path, std::ios::binary);
+      const std::string block(1 << 20, filler);
+      for (int i = 0; i < 100; ++i) out << block;
+      out << "\n123456782\n";
+    }
+    const RunResult result = RunCli({"validate", "--json"}, path);
+    std::remove(path.c_str());
+    const std::vector<std::string> lines = Lines(result.out);
+    ASSERT_EQ(lines.size(), 2U);
+    std::string hundred;
+    for (int i = 0; i < 100; ++i) hundred += echoed;
+    EXPECT_NE(lines[0].find(R"("input":")" + hundred + "\""), std::string::npos);
+    EXPECT_NE(lines[0].find(R"("error":"too long")"), std::string::npos);
+    EXPECT_NE(lines[1].find(R"("valid":true)"), std::string::npos);
+    // The line alone is 100 MB; measured against a tiny input so that the
+    // sanitizers' own memory does not count.
+    EXPECT_LT(result.peakKilobytes - small.peakKilobytes, 8 * 1024);
+  }
 }
 
 TEST(MivaroCli, SaysSoWhenInputCannotBeReadOrOutputWritten) {
@@ -226,6 +259,27 @@ TEST(MivaroCli, SaysSoWhenInputCannotBeReadOrOutputWritten) {
 
   const std::string input = WriteTemp("one", "123456782\n");
   EXPECT_EQ(RunCli({"validate"}, input, "/dev/full").status, 2);
+
+  // Endless input: the first refused write ends the run.
+  const RunResult endless = RunCli({"validate"}, "/dev/urandom", "/dev/full");
+  EXPECT_EQ(endless.status, 2);
+  EXPECT_EQ(endless.err, "mivaro-cli: cannot write the results: No space left on device\n");
+}
+
+TEST(MivaroCli, EndsQuietlyAtOnceWhenItsReaderGoesAway) {
+  // As after "| head": killed by SIGPIPE, or, where SIGPIPE is ignored, ended
+  // by the refused write; either way without a word.
+  for (const auto disposition : {SIG_DFL, SIG_IGN}) {
+    const auto previous = std::signal(SIGPIPE, disposition);
+    const RunResult validate = RunCli({"validate"}, "/dev/urandom", kClosedPipe);
+    const RunResult generate =
+        RunCli({"generate", "--count", "100000000"}, "/dev/null", kClosedPipe);
+    std::signal(SIGPIPE, previous);
+    for (const RunResult& run : {validate, generate}) {
+      EXPECT_EQ(run.status, disposition == SIG_DFL ? 128 + SIGPIPE : 2);
+      EXPECT_EQ(run.err, "");
+    }
+  }
 }
 
 TEST(MivaroCli, PrintsTheSameNumbersForTheSameSeed) {

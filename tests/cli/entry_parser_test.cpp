@@ -50,6 +50,23 @@ const ParseRow kRows[] = {
     {"a million digits", std::string(1'000'000, '7'), "", Malformed::TooLong},
     {"digits after a long blank run", std::string(1000, ' ') + "123456782", "123456782",
      Malformed::None},
+    // Blanks that spreadsheets, editors and shells leave around cells.
+    {"byte-order mark before", "\uFEFF123456782", "123456782", Malformed::None},
+    {"no-break space after", "046 454 286\u00A0", "046454286", Malformed::None},
+    {"line feed after an argument", "123456782\n", "123456782", Malformed::None},
+    {"zero width and ideographic spaces around", "\u200B\u3000123-456-782\u2003", "123456782",
+     Malformed::None},
+    {"no-break spaces between groups", "123\u00A0456\u00A0782", "", Malformed::BadGrouping},
+    // Lengths are counted in characters, as the window counts them.
+    {"nine four-byte characters",
+     "\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600"
+     "\U0001F600",
+     "", Malformed::NotDigitsOnly},
+    {"ten four-byte characters",
+     "\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600"
+     "\U0001F600\U0001F600",
+     "", Malformed::TooLong},
+    {"a million lone continuation bytes", std::string(1'000'000, '\x80'), "", Malformed::TooLong},
 };
 
 class ParseEntryRows : public ::testing::TestWithParam<ParseRow> {};
@@ -88,6 +105,9 @@ TEST(ParseEntry, EchoesTheEntryWithoutItsCrCutToOneHundredCharacters) {
   std::string accents;
   for (int i = 0; i < 150; ++i) accents += "\u00E9";
   EXPECT_EQ(ParseEntry(accents).input, accents.substr(0, 200));
+  // Any bytes: each byte of ill-formed UTF-8 is one character.
+  EXPECT_EQ(ParseEntry(std::string(250, '\x80')).input, std::string(100, '\x80'));
+  EXPECT_EQ(ParseEntry("\uFEFF123456782").input, "\uFEFF123456782");
 }
 
 TEST(EntryAccumulator, StartsAfreshAfterEachEntry) {

@@ -73,6 +73,16 @@ const RecordRow kRows[] = {
      "12\uFFFD\uFFFD,,false,,,,,not digits only",
      "12\uFFFD\uFFFD              -          malformed  -            -  -              not digits "
      "only"},
+    {"invalid series named nowhere but the group", "000000000",
+     R"({"input":"000000000","number":"000000000","valid":false,"check":"000000000","sum":0,)"
+     R"("group":"ForeignTax","regions":[],"error":null})",
+     "000000000,000000000,false,000000000,0,ForeignTax,,",
+     "000000000         000000000  invalid    000000000    0  ForeignTax"},
+    {"formula made inert in CSV", "=HYPERLINK(\"x\")",
+     R"j({"input":"=HYPERLINK(\"x\")","number":null,"valid":false,"check":null,"sum":null,)j"
+     R"("group":null,"regions":[],"error":"too long"})",
+     R"j("'=HYPERLINK(""x"")",,false,,,,,too long)j",
+     "=HYPERLINK(\"x\")   -          malformed  -            -  -              too long"},
     {"long entry cut in the text column", "12345678901234567890",
      R"({"input":"12345678901234567890","number":null,"valid":false,"check":null,"sum":null,)"
      R"("group":null,"regions":[],"error":"too long"})",
@@ -90,6 +100,29 @@ TEST_P(RecordFormats, WritesOneLinePerEntryInEveryFormat) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Records, RecordFormats, ::testing::ValuesIn(kRows));
+
+TEST(AppendCsvField, QuotesWhereNeededAndDisarmsFormulas) {
+  const std::pair<std::string, std::string> kRows[] = {
+      {"plain", "plain"},
+      {"a,b", "\"a,b\""},
+      {"say \"hi\"", "\"say \"\"hi\"\"\""},
+      {"=1+2", "\"'=1+2\""},
+      {"+1", "\"'+1\""},
+      {"-2+3", "\"'-2+3\""},
+      {"@SUM(A1)", "\"'@SUM(A1)\""},
+      {"\tx", "\"'\tx\""},
+      {"\rx", "\"'\rx\""},
+      {"a-b=c", "a-b=c"},
+  };
+  for (const auto& [field, written] : kRows) {
+    std::string out;
+    AppendCsvField(out, field, ',');
+    EXPECT_EQ(out, written) << field;
+  }
+  std::string semicolon;
+  AppendCsvField(semicolon, "a;b,c", ';');
+  EXPECT_EQ(semicolon, "\"a;b,c\"");
+}
 
 TEST(RecordWriter, StartsCsvAndTextWithAHeaderRowAndJsonWithNone) {
   EXPECT_EQ(WriteAll(Format::Csv, {}, true),

@@ -33,6 +33,8 @@ const EscapeRow kEscapeRows[] = {
      "1\uFFFD\uFFFD"
      "2"},
     {"C1 control", "\xC2\x85", "\xC2\x85", "\uFFFD"},
+    {"invisible and bidi format characters", "\uFEFF1\u200B2\u202E3\u2066",
+     "\uFEFF1\u200B2\u202E3\u2066", "\uFFFD1\uFFFD2\uFFFD3\uFFFD"},
 };
 
 class EscapeRows : public ::testing::TestWithParam<EscapeRow> {};

@@ -21,7 +21,8 @@ def wait_for(what, find, seconds=20):
         if found is not None:
             return found
         time.sleep(0.05)
-    raise SystemExit(f"screen_reader: {what} never appeared")
+    apps = [app.name for app in pyatspi.Registry.getDesktop(0) if app is not None]
+    raise SystemExit(f"screen_reader: {what} never appeared (applications: {apps})")
 
 
 def nodes(root):
@@ -64,7 +65,7 @@ def main():
     # dbus-run-session ends (with it) when this script returns.
     env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb")
     window = subprocess.Popen([program], env=env, stdout=subprocess.DEVNULL,
-                              stderr=subprocess.DEVNULL)
+                              stderr=subprocess.PIPE, text=True)
     try:
         app = wait_for("the Mivaro application", lambda: app_named(os.path.basename(program)))
         frame = wait_for("the window", lambda: one(app, "frame"))
@@ -90,6 +91,10 @@ def main():
              and n.name.startswith("Generated: ")), None))
         expect(count.name[len("Generated: "):].isdigit(), f"the count says {count.name!r}")
         print(f"screen_reader: heard {heard}, the message box and {count.name!r}")
+    except SystemExit:
+        window.kill()
+        print(window.communicate()[1], file=sys.stderr)
+        raise
     finally:
         window.kill()
 
