@@ -4,7 +4,11 @@ generate one million numbers, both to /dev/null.
 
 The entries are made once, from a fixed seed, in build/bench/mixed-entries.txt:
 60% bare nine digits, 10% spaced groups, 10% dashed groups, 10% too short,
-10% with a letter. Prints the median wall time of several runs. Usage:
+10% with a letter. Prints the median wall time of several runs.
+
+As a yardstick it times Debian's python3-stdnum checking the same file
+(stdnum.ca.sin.is_valid on every line, in Debian's own Python), when that
+package is installed, and prints how many times faster validate is. Usage:
     bench/cli.py [--runs N] [--cli PATH]
 """
 import argparse
@@ -49,6 +53,22 @@ def timed(command, stdin_path=None):
     return elapsed
 
 
+# Debian's python3-stdnum lives in Debian's own Python, whatever python3 is
+# first on the PATH.
+SYSTEM_PYTHON = "/usr/bin/python3"
+STDNUM_VALIDATE = (
+    "import sys\n"
+    "from stdnum.ca import sin\n"
+    "valid = sum(1 for line in sys.stdin if sin.is_valid(line.rstrip('\\r\\n')))\n"
+    "print(valid)\n"
+)
+
+
+def median_time(command, stdin_path, runs):
+    timed(command, stdin_path)  # warm the page cache
+    return statistics.median(timed(command, stdin_path) for _ in range(runs))
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     build = os.path.join(here, "..", "build")
@@ -64,10 +84,21 @@ def main():
         ("validate 1M mixed entries, --json", [args.cli, "validate", "--json"], entries),
         ("generate --count 1000000", [args.cli, "generate", "--count", str(ENTRIES)], None),
     ]
+    medians = {}
     for name, command, stdin_path in cases:
-        timed(command, stdin_path)  # warm the page cache
-        runs = [timed(command, stdin_path) for _ in range(args.runs)]
-        print(f"{name:40} {statistics.median(runs):6.3f} s  (median of {args.runs})")
+        medians[name] = median_time(command, stdin_path, args.runs)
+        print(f"{name:40} {medians[name]:6.3f} s  (median of {args.runs})")
+
+    if subprocess.run([SYSTEM_PYTHON, "-c", "import stdnum.ca.sin"],
+                      stderr=subprocess.DEVNULL).returncode != 0:
+        print("python3-stdnum yardstick skipped: apt-get install python3-stdnum")
+        return
+    yardstick = [SYSTEM_PYTHON, "-c", STDNUM_VALIDATE]
+    runs = max(1, args.runs // 3)
+    stdnum = median_time(yardstick, entries, runs)
+    print(f"{'python3-stdnum is_valid, same entries':40} {stdnum:6.3f} s  (median of {runs})")
+    for name in ("validate 1M mixed entries, text", "validate 1M mixed entries, --json"):
+        print(f"{name:40} {stdnum / medians[name]:6.0f}x faster than python3-stdnum")
 
 
 if __name__ == "__main__":

@@ -30,8 +30,9 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
          });
 }
 
-void AppendNumber(std::string& out, std::span<const char, kNumberLength> digits,
-                  NumberStyle style) {
+// Writes nine digits bare or grouped, into a TextBuffer or a std::string.
+template <typename Out>
+void AppendNumber(Out& out, std::span<const char, kNumberLength> digits, NumberStyle style) {
   const std::string_view number(digits.data(), digits.size());
   if (style == NumberStyle::Bare) {
     out += number;
@@ -67,8 +68,8 @@ int RunValidate(const ValidateOptions& options, int inputFd, std::FILE* out, std
   const std::unique_ptr<RecordWriter> writer = RecordWriter::Create(options.format, out, err);
   Tally tally;
   // Returns false once the output refuses a write: nothing more can be said.
-  const auto emit = [&](ParsedEntry entry) {
-    const Record record = CheckEntry(std::move(entry));
+  const auto emit = [&](const ParsedEntry& entry) {
+    const Record record = CheckEntry(entry);
     tally.Count(record);
     writer->Write(record);
     return writer->Ok();
@@ -153,9 +154,9 @@ int RunGenerate(const GenerateOptions& options, std::FILE* out, std::FILE* err) 
       ParsedEntry entry;
       AppendNumber(entry.input, digits, options.style);
       entry.digits.assign(digits.data(), digits.size());
-      writer->Write(CheckEntry(std::move(entry)));
+      writer->Write(CheckEntry(entry));
     } else {
-      std::string& buffer = output.Buffer();
+      TextBuffer& buffer = output.Buffer();
       AppendNumber(buffer, digits, options.style);
       buffer += '\n';
       output.MaybeFlush();

@@ -69,6 +69,22 @@ Malformed Refine(std::string_view content, EntryKind kind) {
   return Malformed::None;
 }
 
+// The verdict on content between the blanks, within the content bound.
+Malformed VerdictOn(std::string_view content, std::string& digits) {
+  if (IsGrouped(content)) {
+    digits.assign(content.substr(0, 3));
+    digits.append(content.substr(4, 3));
+    digits.append(content.substr(8, 3));
+    return Malformed::None;
+  }
+  const EntryKind kind = ClassifyEntry(content);
+  if (kind == EntryKind::WellFormed) {
+    digits.assign(content);
+    return Malformed::None;
+  }
+  return Refine(content, kind);
+}
+
 }  // namespace
 
 std::string_view MalformedText(Malformed reason) {
@@ -177,19 +193,7 @@ void EntryScanner::DropLastEchoByte() {
 
 Malformed EntryScanner::Verdict(std::string& digits) const {
   if (overflowed_) return Malformed::TooLong;
-  const std::string_view content(content_.data(), contentBytes_);
-  if (IsGrouped(content)) {
-    digits = content.substr(0, 3);
-    digits += content.substr(4, 3);
-    digits += content.substr(8, 3);
-    return Malformed::None;
-  }
-  const EntryKind kind = ClassifyEntry(content);
-  if (kind == EntryKind::WellFormed) {
-    digits = content;
-    return Malformed::None;
-  }
-  return Refine(content, kind);
+  return VerdictOn(std::string_view(content_.data(), contentBytes_), digits);
 }
 
 void EntryAccumulator::Feed(std::string_view piece) {
@@ -233,9 +237,48 @@ ParsedEntry EntryAccumulator::Finish() {
 
 ParsedEntry ParseEntry(std::string_view entry) {
   if (!entry.empty() && entry.back() == '\r') entry.remove_suffix(1);
+  ParsedEntry parsed;
+  // Most entries are a few ASCII characters: each byte is a character and
+  // the only blanks are ASCII ones, so one pass without decoding finds the
+  // content and counts its digits. The result is what the scanner gives.
+  if (entry.size() == kNumberLength && std::all_of(entry.begin(), entry.end(), IsDigit)) {
+    parsed.input.assign(entry);
+    parsed.digits.assign(entry);
+    parsed.digitCount = kNumberLength;
+    return parsed;
+  }
+  if (entry.size() <= EntryScanner::kContentCharacters) {
+    bool ascii = true;
+    std::size_t digits = 0;
+    std::size_t first = entry.size();
+    std::size_t end = 0;
+    for (std::size_t at = 0; at < entry.size(); ++at) {
+      const auto byte = static_cast<unsigned char>(entry[at]);
+      if (byte >= 0x80) {
+        ascii = false;
+        break;
+      }
+      digits += IsDigit(static_cast<char>(byte)) ? 1 : 0;
+      if (!kAsciiBlank[byte]) {
+        first = std::min(first, at);
+        end = at + 1;
+      }
+    }
+    if (ascii) {
+      parsed.input.assign(entry);
+      parsed.digitCount = digits;
+      const std::string_view content =
+          first < end ? entry.substr(first, end - first) : std::string_view();
+      if (content.size() == kNumberLength && digits == kNumberLength) {
+        parsed.digits.assign(content);  // nine digits and nothing else
+      } else {
+        parsed.error = VerdictOn(content, parsed.digits);
+      }
+      return parsed;
+    }
+  }
   EntryScanner scanner;
   scanner.Scan(entry);
-  ParsedEntry parsed;
   parsed.input.assign(entry.substr(0, scanner.EchoBytes()));
   parsed.error = scanner.Verdict(parsed.digits);
   parsed.digitCount = scanner.DigitCount();

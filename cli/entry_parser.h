@@ -57,11 +57,11 @@ class EntryScanner {
   // Returns the verdict on the content and, when well formed, its digits.
   Malformed Verdict(std::string& digits) const;
 
- private:
   // No well-formed entry is longer than "123-456-782"; past this many
   // characters of content only the fact that there was more is kept.
   static constexpr std::size_t kContentCharacters = 32;
 
+ private:
   void ScanCharacter(std::string_view bytes, bool blank);
 
   std::array<char, kContentCharacters * 4> content_{};

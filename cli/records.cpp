@@ -2,8 +2,10 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstring>
 
 #include "cli/utf8.h"
 #include "core/utf8.h"
@@ -11,48 +13,68 @@
 namespace mivaro::cli {
 namespace {
 
+using namespace std::string_view_literals;
+
 constexpr std::size_t kFlushAt = std::size_t{64} * 1024;
 
 // Columns of the text format; the input column shows at most this many
 // characters, a longer entry ends in an ellipsis.
 constexpr std::size_t kInputColumn = 16;
-constexpr std::size_t kGroupColumn = 13;
 
-// Appends ASCII text and pads it with spaces to width characters.
-void AppendPadded(std::string& out, std::string_view ascii, std::size_t width) {
-  out += ascii;
-  if (ascii.size() < width) out.append(width - ascii.size(), ' ');
-}
-
-void AppendInteger(std::string& out, std::uint64_t value) {
+void AppendInteger(TextBuffer& out, std::uint64_t value) {
   const fmt::format_int text(value);
-  out.append(text.data(), text.size());
+  out.Append(text.data(), text.size());
 }
 
-// The captions of the boxes a group ticks, in box order, once as plain words
-// ("NB PEI NF NS") and once as the body of a JSON array. Built once per group.
-struct RegionLists {
-  std::string words;
-  std::string json;
+// Writes a check sum (0 to 81) right-aligned in three columns, two digits at most.
+char* WriteSum(char* at, int sum) {
+  at[0] = ' ';
+  at[1] = sum >= 10 ? static_cast<char>('0' + sum / 10) : ' ';
+  at[2] = static_cast<char>('0' + sum % 10);
+  return at + 3;
+}
+
+// Everything a record of a well-formed number says after its check sum
+// depends only on its group and whether it passed, so it is written once per
+// group and format and copied from then on.
+struct GroupTails {
+  std::array<std::string, 2> text;  // by IsValid: group column, details, newline
+  std::string json;                 // "group", "regions" and "error" to the end
+  std::string csv;                  // group and regions to the end of the row
 };
 
-const RegionLists& RegionListsOf(RegionGroup group) {
-  static const std::array<RegionLists, 8> kLists = [] {
-    std::array<RegionLists, 8> lists;
-    for (const RegionBox& box : kRegionBoxes) {
-      RegionLists& list = lists[static_cast<std::size_t>(box.Group)];
-      if (!list.words.empty()) {
-        list.words += ' ';
-        list.json += ',';
+const GroupTails& TailsOf(RegionGroup group) {
+  static const std::array<GroupTails, 8> kTails = [] {
+    std::array<GroupTails, 8> tails;
+    for (std::size_t index = 0; index < tails.size(); ++index) {
+      const auto each = static_cast<RegionGroup>(index);
+      std::string words;
+      std::string json;
+      for (const RegionBox& box : kRegionBoxes) {
+        if (box.Group != each) continue;
+        words += words.empty() ? "" : " ";
+        words += box.Caption;
+        json += json.empty() ? "\"" : ",\"";
+        json += box.Caption;
+        json += '"';
       }
-      list.words += box.Caption;
-      list.json += '"';
-      list.json += box.Caption;
-      list.json += '"';
+      const std::string_view name = RegionGroupName(each);
+      const auto series = SeriesName(each);
+      for (const bool valid : {false, true}) {
+        // A series is named only for a number that passes, as the window does.
+        std::string details = series ? (valid ? "series: " + std::string(*series) : "") : words;
+        std::string& text = tails[index].text[valid ? 1 : 0];
+        text = fmt::format("{:<15}{}", name, details);
+        while (text.back() == ' ') text.pop_back();
+        text += '\n';
+      }
+      tails[index].json =
+          fmt::format(R"(,"group":"{}","regions":[{}],"error":null}})", name, json) + "\n";
+      tails[index].csv = fmt::format(",{},{},\r\n", name, words);
     }
-    return lists;
+    return tails;
   }();
-  return kLists[static_cast<std::size_t>(group)];
+  return kTails[static_cast<std::size_t>(group)];
 }
 
 // Fields are written by hand rather than through format strings: this is the
@@ -67,33 +89,24 @@ class TextWriter final : public RecordWriter {
   }
 
   void Write(const Record& record) override {
-    std::string& out = Buffer();
+    TextBuffer& out = Buffer();
     AppendInputColumn(out, record.input);
     if (record.IsMalformed()) {
-      out += "-          malformed  -            -  -              ";
+      out += "-          malformed  -            -  -              "sv;
       out += MalformedText(record.error);
+      out += '\n';
     } else {
-      AppendPadded(out, record.number, 11);
-      AppendPadded(out, record.result.IsValid ? "valid" : "invalid", 11);
-      AppendPadded(out, record.result.CheckString, 11);
-      if (record.result.CheckSum < 10) out += ' ';
-      out += ' ';
-      AppendInteger(out, static_cast<std::uint64_t>(record.result.CheckSum));
-      out += "  ";
-      AppendPadded(out, RegionGroupName(*record.group), kGroupColumn + 2);
-      // A series is named only for a number that passes, as the window does.
-      if (const auto series = SeriesName(*record.group)) {
-        if (record.result.IsValid) {
-          out += "series: ";
-          out += *series;
-        }
-      } else {
-        out += RegionListsOf(*record.group).words;
-      }
-      // No padding after the group when there are no details.
-      while (out.back() == ' ') out.pop_back();
+      // NUMBER, RESULT and CHECK are eleven columns each, SUM three and two
+      // spaces.
+      char* at = out.Extend(3 * 11 + 5);
+      std::memcpy(at, record.number.data(), kNumberLength);
+      std::memcpy(at + 9, "  ", 2);
+      std::memcpy(at + 11, record.result.IsValid ? "valid      " : "invalid    ", 11);
+      std::memcpy(at + 22, record.result.CheckString.data(), kNumberLength);
+      std::memcpy(at + 31, "  ", 2);
+      std::memcpy(WriteSum(at + 33, record.result.CheckSum), "  ", 2);
+      out += TailsOf(*record.group).text[record.result.IsValid ? 1 : 0];
     }
-    out += '\n';
     MaybeFlush();
   }
 
@@ -104,31 +117,37 @@ class TextWriter final : public RecordWriter {
 
  private:
   // The entry, printable, cut to the column with an ellipsis, then padded.
-  void AppendInputColumn(std::string& out, std::string_view input) {
+  void AppendInputColumn(TextBuffer& out, std::string_view input) {
+    if (input.size() <= kInputColumn && IsPrintableAscii(input)) {
+      out += input;
+      out.Fill(kInputColumn + 2 - input.size(), ' ');
+      return;
+    }
     scratch_.clear();
     AppendPrintable(scratch_, input);
+    const std::string_view shownText = scratch_.View();
     std::size_t at = 0;
     std::size_t shown = 0;
-    while (at < scratch_.size() && shown < kInputColumn) {
-      at += DecodeUtf8(scratch_, at).length;
+    while (at < shownText.size() && shown < kInputColumn) {
+      at += DecodeUtf8(shownText, at).length;
       ++shown;
     }
-    if (at < scratch_.size()) {
+    if (at < shownText.size()) {
       // Too long: keep one character less and end in U+2026 HORIZONTAL ELLIPSIS.
       at = 0;
       for (std::size_t kept = 0; kept + 1 < kInputColumn; ++kept) {
-        at += DecodeUtf8(scratch_, at).length;
+        at += DecodeUtf8(shownText, at).length;
       }
-      out.append(scratch_, 0, at);
-      out += "\xE2\x80\xA6";
+      out += shownText.substr(0, at);
+      out += "\xE2\x80\xA6"sv;
       shown = kInputColumn;
     } else {
-      out += scratch_;
+      out += shownText;
     }
-    out.append(kInputColumn + 2 - shown, ' ');
+    out.Fill(kInputColumn + 2 - shown, ' ');
   }
 
-  std::string scratch_;
+  TextBuffer scratch_;
 };
 
 class JsonWriter final : public RecordWriter {
@@ -138,28 +157,23 @@ class JsonWriter final : public RecordWriter {
   void Header() override {}
 
   void Write(const Record& record) override {
-    std::string& out = Buffer();
-    out += "{\"input\":\"";
+    TextBuffer& out = Buffer();
+    out += R"({"input":")"sv;
     AppendJsonEscaped(out, record.input);
     if (record.IsMalformed()) {
-      out +=
-          "\",\"number\":null,\"valid\":false,\"check\":null,\"sum\":null,\"group\":null,"
-          "\"regions\":[],\"error\":\"";
+      out += R"(","number":null,"valid":false,"check":null,"sum":null,"group":null,)"
+             R"("regions":[],"error":")"sv;
       out += MalformedText(record.error);
-      out += "\"}\n";
+      out += "\"}\n"sv;
     } else {
-      out += "\",\"number\":\"";
+      out += R"(","number":")"sv;
       out += record.number;
-      out += record.result.IsValid ? "\",\"valid\":true,\"check\":\""
-                                   : "\",\"valid\":false,\"check\":\"";
+      out += record.result.IsValid ? R"(","valid":true,"check":")"sv
+                                   : R"(","valid":false,"check":")"sv;
       out += record.result.CheckString;
-      out += "\",\"sum\":";
+      out += R"(","sum":)"sv;
       AppendInteger(out, static_cast<std::uint64_t>(record.result.CheckSum));
-      out += ",\"group\":\"";
-      out += RegionGroupName(*record.group);
-      out += "\",\"regions\":[";
-      out += RegionListsOf(*record.group).json;
-      out += "],\"error\":null}\n";
+      out += TailsOf(*record.group).json;
     }
     MaybeFlush();
   }
@@ -178,30 +192,26 @@ class CsvWriter final : public RecordWriter {
   CsvWriter(std::FILE* stream, std::FILE* summaryStream)
       : RecordWriter(stream), summaryStream_(summaryStream) {}
 
-  void Header() override { Buffer() += "input,number,valid,check,sum,group,regions,error\r\n"; }
+  void Header() override { Buffer() += "input,number,valid,check,sum,group,regions,error\r\n"sv; }
 
   void Write(const Record& record) override {
-    std::string& out = Buffer();
+    TextBuffer& out = Buffer();
     scratch_.clear();
     AppendPrintable(scratch_, record.input);
-    AppendCsvField(out, scratch_, ',');
+    AppendCsvField(out, scratch_.View(), ',');
     if (record.IsMalformed()) {
-      out += ",,false,,,,,";
+      out += ",,false,,,,,"sv;
       out += MalformedText(record.error);
+      out += "\r\n"sv;
     } else {
       out += ',';
       out += record.number;
-      out += record.result.IsValid ? ",true," : ",false,";
+      out += record.result.IsValid ? ",true,"sv : ",false,"sv;
       out += record.result.CheckString;
       out += ',';
       AppendInteger(out, static_cast<std::uint64_t>(record.result.CheckSum));
-      out += ',';
-      out += RegionGroupName(*record.group);
-      out += ',';
-      out += RegionListsOf(*record.group).words;
-      out += ',';
+      out += TailsOf(*record.group).csv;
     }
-    out += "\r\n";
     MaybeFlush();
   }
 
@@ -212,19 +222,21 @@ class CsvWriter final : public RecordWriter {
 
  private:
   std::FILE* summaryStream_;
-  std::string scratch_;
+  TextBuffer scratch_;
 };
 
 }  // namespace
 
-Record CheckEntry(ParsedEntry entry) {
+Record CheckEntry(const ParsedEntry& entry) {
   Record record;
-  record.input = std::move(entry.input);
+  record.input = entry.input;
   record.error = entry.error;
   if (record.IsMalformed()) return record;
-  record.number = std::move(entry.digits);
-  DigitSlots digits = EmptyDigitSlots();
-  WeightedSlots weighted = EmptyWeightedSlots();
+  record.number = entry.digits;
+  // Every slot the evaluation reads is rewritten for a nine-digit number, so
+  // the tables are made once rather than for every record.
+  thread_local DigitSlots digits = EmptyDigitSlots();
+  thread_local WeightedSlots weighted = EmptyWeightedSlots();
   record.result = EvaluateNumber(record.number, digits, weighted);
   record.group = RegionForDigit(record.number.front());
   return record;
@@ -253,7 +265,7 @@ std::unique_ptr<RecordWriter> RecordWriter::Create(Format format, std::FILE* str
   return std::make_unique<TextWriter>(stream);
 }
 
-void AppendCsvField(std::string& out, std::string_view field, char delimiter) {
+void AppendCsvField(TextBuffer& out, std::string_view field, char delimiter) {
   // A cell that starts like a formula would run as one when a spreadsheet
   // opens the file; a leading apostrophe makes it text (OWASP's advice).
   const bool formula =
@@ -273,9 +285,17 @@ void AppendCsvField(std::string& out, std::string_view field, char delimiter) {
   out += '"';
 }
 
+void TextBuffer::Grow(std::size_t count) {
+  const std::size_t capacity = std::max(2 * capacity_, size_ + count);
+  auto data = std::make_unique<char[]>(capacity);
+  if (size_ != 0) std::memcpy(data.get(), data_.get(), size_);
+  data_ = std::move(data);
+  capacity_ = capacity;
+}
+
 void BufferedOutput::WriteBuffer() {
   if (ok_ && !buffer_.empty() &&
-      std::fwrite(buffer_.data(), 1, buffer_.size(), stream_) != buffer_.size()) {
+      std::fwrite(buffer_.View().data(), 1, buffer_.size(), stream_) != buffer_.size()) {
     Fail();
   }
   buffer_.clear();

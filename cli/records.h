@@ -8,15 +8,17 @@
 #include <string_view>
 
 #include "cli/entry_parser.h"
+#include "cli/text_buffer.h"
 #include "core/evaluation.h"
 #include "core/regions.h"
 
 namespace mivaro::cli {
 
-// Everything the tool reports about one entry.
+// Everything the tool reports about one entry. The texts are views into the
+// ParsedEntry the record was made from.
 struct Record {
-  std::string input;
-  std::string number;  // empty when malformed
+  std::string_view input;
+  std::string_view number;  // empty when malformed
   EvaluationResult result;
   std::optional<RegionGroup> group;  // none when malformed
   Malformed error = Malformed::None;
@@ -27,10 +29,12 @@ struct Record {
 // Appends one CSV field: quoted when it holds the delimiter, a quote or a line
 // break (quotes inside doubled), and made inert with a leading apostrophe,
 // inside quotes, when it starts like a spreadsheet formula (= + - @, tab, CR).
-void AppendCsvField(std::string& out, std::string_view field, char delimiter);
+void AppendCsvField(TextBuffer& out, std::string_view field, char delimiter);
 
-// Checks a parsed entry with the number rules and returns its record.
-Record CheckEntry(ParsedEntry entry);
+// Checks a parsed entry with the number rules and returns its record, which
+// refers to the entry and must not outlive it.
+Record CheckEntry(const ParsedEntry& entry);
+Record CheckEntry(ParsedEntry&&) = delete;
 
 // How many records of each kind went out.
 struct Tally {
@@ -53,7 +57,7 @@ class BufferedOutput {
   BufferedOutput(const BufferedOutput&) = delete;
   BufferedOutput& operator=(const BufferedOutput&) = delete;
 
-  std::string& Buffer() { return buffer_; }
+  TextBuffer& Buffer() { return buffer_; }
 
   // Writes the buffer out once it has grown past a block.
   void MaybeFlush();
@@ -69,7 +73,7 @@ class BufferedOutput {
   void Fail();
 
   std::FILE* stream_;
-  std::string buffer_;
+  TextBuffer buffer_;
   bool ok_ = true;
   int error_ = 0;
 };

@@ -10,11 +10,6 @@ namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 
-// Printable ASCII needs no decoding, escaping or replacing: the common case.
-bool IsPlainAscii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
-}
-
 // Characters that would not show as themselves in a terminal or spreadsheet:
 // controls, and the invisible format characters that hide or reorder the
 // text around them (zero-width spaces and joiners, bidirectional controls,
@@ -28,8 +23,15 @@ bool IsUnprintable(char32_t codePoint) {
 
 }  // namespace
 
-void AppendJsonEscaped(std::string& out, std::string_view text) {
-  if (IsPlainAscii(text) && text.find_first_of("\"\\") == std::string_view::npos) {
+bool IsPrintableAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+}
+
+void AppendJsonEscaped(TextBuffer& out, std::string_view text) {
+  const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
+    return c >= 0x20 && c < 0x7F && c != '"' && c != '\\';
+  });
+  if (plain) {
     out += text;
     return;
   }
@@ -66,14 +68,14 @@ void AppendJsonEscaped(std::string& out, std::string_view text) {
           out += kHex[step.codePoint & 0xFU];
       }
     } else {
-      out.append(text.substr(at, step.length));
+      out += text.substr(at, step.length);
     }
     at += step.length;
   }
 }
 
-void AppendPrintable(std::string& out, std::string_view text) {
-  if (IsPlainAscii(text)) {
+void AppendPrintable(TextBuffer& out, std::string_view text) {
+  if (IsPrintableAscii(text)) {
     out += text;
     return;
   }
@@ -83,7 +85,7 @@ void AppendPrintable(std::string& out, std::string_view text) {
     if (!step.valid || IsUnprintable(step.codePoint)) {
       out += kReplacement;
     } else {
-      out.append(text.substr(at, step.length));
+      out += text.substr(at, step.length);
     }
     at += step.length;
   }

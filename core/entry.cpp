@@ -16,7 +16,11 @@ std::size_t CountCharacters(std::string_view utf8, std::size_t limit) {
 }
 
 EntryKind ClassifyEntry(std::string_view utf8Entry) {
-  if (CountCharacters(utf8Entry, kNumberLength + 1) > kNumberLength) return EntryKind::TooLong;
+  // A character takes at least one byte, so a short entry needs no counting.
+  if (utf8Entry.size() > kNumberLength &&
+      CountCharacters(utf8Entry, kNumberLength + 1) > kNumberLength) {
+    return EntryKind::TooLong;
+  }
   const bool digitsOnly =
       std::all_of(utf8Entry.begin(), utf8Entry.end(), [](char c) { return c >= '0' && c <= '9'; });
   if (!digitsOnly) return EntryKind::NotDigitsOnly;

@@ -19,7 +19,10 @@ std::string WriteAll(Format format, const std::vector<std::string>& entries, boo
   {
     const std::unique_ptr<RecordWriter> writer = RecordWriter::Create(format, stream);
     if (header) writer->Header();
-    for (const std::string& entry : entries) writer->Write(CheckEntry(ParseEntry(entry)));
+    for (const std::string& entry : entries) {
+      const ParsedEntry parsed = ParseEntry(entry);
+      writer->Write(CheckEntry(parsed));
+    }
     if (summary != nullptr) writer->Summary(*summary);
     EXPECT_TRUE(writer->Flush());
   }
@@ -115,13 +118,13 @@ TEST(AppendCsvField, QuotesWhereNeededAndDisarmsFormulas) {
       {"a-b=c", "a-b=c"},
   };
   for (const auto& [field, written] : kRows) {
-    std::string out;
+    TextBuffer out;
     AppendCsvField(out, field, ',');
-    EXPECT_EQ(out, written) << field;
+    EXPECT_EQ(out.View(), written) << field;
   }
-  std::string semicolon;
+  TextBuffer semicolon;
   AppendCsvField(semicolon, "a;b,c", ';');
-  EXPECT_EQ(semicolon, "\"a;b,c\"");
+  EXPECT_EQ(semicolon.View(), "\"a;b,c\"");
 }
 
 TEST(RecordWriter, StartsCsvAndTextWithAHeaderRowAndJsonWithNone) {
@@ -134,7 +137,8 @@ TEST(RecordWriter, StartsCsvAndTextWithAHeaderRowAndJsonWithNone) {
 TEST(RecordWriter, EndsWithTheSummaryLine) {
   Tally tally;
   for (const char* entry : {"123456782", "111111111", "12", "x"}) {
-    tally.Count(CheckEntry(ParseEntry(entry)));
+    const ParsedEntry parsed = ParseEntry(entry);
+    tally.Count(CheckEntry(parsed));
   }
   EXPECT_EQ(tally.valid, 1U);
   EXPECT_EQ(tally.invalid, 1U);
@@ -150,7 +154,8 @@ TEST(RecordWriter, ReportsAStreamThatRefusesWrites) {
   std::FILE* full = std::fopen("/dev/full", "w");
   ASSERT_NE(full, nullptr);
   const std::unique_ptr<RecordWriter> writer = RecordWriter::Create(Format::Json, full);
-  writer->Write(CheckEntry(ParseEntry("123456782")));
+  const ParsedEntry parsed = ParseEntry("123456782");
+  writer->Write(CheckEntry(parsed));
   EXPECT_FALSE(writer->Flush());
   std::fclose(full);
 }

@@ -40,12 +40,12 @@ const EscapeRow kEscapeRows[] = {
 class EscapeRows : public ::testing::TestWithParam<EscapeRow> {};
 
 TEST_P(EscapeRows, EscapesForJsonAndReplacesForPrinting) {
-  std::string json;
+  TextBuffer json;
   AppendJsonEscaped(json, GetParam().text);
-  EXPECT_EQ(json, GetParam().json);
-  std::string printable;
+  EXPECT_EQ(json.View(), GetParam().json);
+  TextBuffer printable;
   AppendPrintable(printable, GetParam().text);
-  EXPECT_EQ(printable, GetParam().printable);
+  EXPECT_EQ(printable.View(), GetParam().printable);
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, EscapeRows, ::testing::ValuesIn(kEscapeRows));
