@@ -8,14 +8,21 @@ The entries are made once, from a fixed seed, in build/bench/mixed-entries.txt:
 
 As a yardstick it times Debian's python3-stdnum checking the same file
 (stdnum.ca.sin.is_valid on every line, in Debian's own Python), when that
-package is installed, and prints how many times faster validate is. Usage:
+package is installed, and prints how many times faster validate is.
+
+It also annotates a payroll-like table of one million rows and six columns
+(build/bench/payroll.csv: quoted names, a SIN column of the same mix, dates,
+notes with commas and quotes), beside the time Python's csv module takes just
+to copy the same table. Usage:
     bench/cli.py [--runs N] [--cli PATH]
 """
 import argparse
+import csv
 import os
 import random
 import statistics
 import subprocess
+import sys
 import time
 
 ENTRIES = 1_000_000
@@ -43,6 +50,25 @@ def make_entries(path):
         out.write("\n".join(lines) + "\n")
 
 
+def make_table(path):
+    if os.path.exists(path):
+        return
+    rng = random.Random(20261208)
+    names = ["Tremblay", "Gagnon", "Roy", "O'Brien", "Nguyen", "Smith, Jr.", "Côté", "Lee"]
+    with open(path, "w", newline="") as out:
+        writer = csv.writer(out, lineterminator="\r\n")
+        writer.writerow(["Employee ID", "Name", "SIN", "Province", "Hire date", "Notes"])
+        for row in range(ENTRIES):
+            digits = "".join(rng.choice("0123456789") for _ in range(9))
+            kind = rng.random()
+            sin = (digits if kind < 0.6 else f"{digits[:3]} {digits[3:6]} {digits[6:]}"
+                   if kind < 0.8 else digits[:5])
+            note = rng.choice(["", "moved, then returned", 'said "part time"', "ok"])
+            writer.writerow([100000 + row, rng.choice(names), sin, rng.choice(["QC", "ON", "NS"]),
+                             f"20{rng.randint(10, 25)}-0{rng.randint(1, 9)}-1{rng.randint(0, 9)}",
+                             note])
+
+
 def timed(command, stdin_path=None):
     with open(stdin_path or os.devnull, "rb") as stdin, open(os.devnull, "wb") as stdout:
         start = time.perf_counter()
@@ -52,6 +78,11 @@ def timed(command, stdin_path=None):
         raise SystemExit(f"{command} failed with status {status}")
     return elapsed
 
+
+COPY_TABLE = (
+    "import csv, sys\n"
+    "csv.writer(sys.stdout, lineterminator='\\r\\n').writerows(csv.reader(sys.stdin))\n"
+)
 
 # Debian's python3-stdnum lives in Debian's own Python, whatever python3 is
 # first on the PATH.
@@ -83,6 +114,12 @@ def main():
         ("validate 1M mixed entries, text", [args.cli, "validate"], entries),
         ("validate 1M mixed entries, --json", [args.cli, "validate", "--json"], entries),
         ("generate --count 1000000", [args.cli, "generate", "--count", str(ENTRIES)], None),
+    ]
+    table = os.path.join(build, "bench", "payroll.csv")
+    make_table(table)
+    cases += [
+        ("annotate 1M rows, 6 columns", [args.cli, "annotate"], table),
+        ("python csv module copying the same table", [sys.executable, "-c", COPY_TABLE], table),
     ]
     medians = {}
     for name, command, stdin_path in cases:

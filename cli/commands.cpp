@@ -65,7 +65,8 @@ std::uint64_t SeedFromSystem() {
 }  // namespace
 
 int RunValidate(const ValidateOptions& options, int inputFd, std::FILE* out, std::FILE* err) {
-  const std::unique_ptr<RecordWriter> writer = RecordWriter::Create(options.format, out, err);
+  const std::unique_ptr<RecordWriter> writer =
+      RecordWriter::Create(options.format, out, err, options.mask);
   Tally tally;
   // Returns false once the output refuses a write: nothing more can be said.
   const auto emit = [&](const ParsedEntry& entry) {

@@ -21,6 +21,7 @@ struct ValidateOptions {
   std::vector<std::string> numbers;  // none: read standard input
   Format format = Format::Text;
   bool summary = false;
+  bool mask = false;  // show no more of a SIN than its last three digits
 };
 
 // Checks every entry and writes one record for each, in order; entries come

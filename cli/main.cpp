@@ -1,15 +1,19 @@
 // mivaro-cli: Mivaro's number rules on the command line, for scripts, data
 // cleaning and test fixtures.
+#include <fcntl.h>
 #include <fmt/format.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <string>
 #include <type_traits>
 
+#include "cli/annotate.h"
 #include "cli/commands.h"
 #include "core/version.h"
 
@@ -55,6 +59,40 @@ int Main(int argc, char** argv) {
   validateCommand->add_flag("--summary", validate.summary,
                             "Add the counts of valid, invalid and malformed entries at the end "
                             "(with --csv, on standard error)");
+  validateCommand->add_flag("--mask", validate.mask,
+                            "Show no more of a SIN than its last three digits, in entries and "
+                            "numbers; leave out the check values");
+
+  mivaro::cli::AnnotateOptions annotate;
+  std::string annotateFile = "-";
+  std::string delimiterText = ",";
+  CLI::App* annotateCommand = app.add_subcommand(
+      "annotate",
+      "Check the SIN column of a CSV table: every row and cell is written as read, with five "
+      "cells appended: " +
+          std::string(mivaro::cli::kAnnotateHeader) +
+          ". The SIN column is the header cell named SIN, NAS, Social Insurance Number or Numéro "
+          "d'assurance sociale (in any case, accents, blanks, _ - ' . and # ignored), or the one "
+          "--column names. Reads FILE, or standard input when FILE is absent or -.");
+  annotateCommand->add_option("FILE", annotateFile, "The CSV table (default: standard input)");
+  annotateCommand
+      ->add_option("--column", annotate.column,
+                   "The SIN column: a header cell (compared ignoring case) or its number, "
+                   "counted from 1")
+      ->type_name("NAME|N");
+  annotateCommand->add_flag("--no-header", annotate.noHeader,
+                            "The first row is data; --column must then be a number");
+  annotateCommand
+      ->add_option("--delimiter", delimiterText,
+                   "The character between cells, for input and output: one character, or tab "
+                   "(default: ,)")
+      ->type_name("C");
+  annotateCommand->add_flag("--summary", annotate.summary,
+                            "Write the counts of valid, invalid and malformed SINs to standard "
+                            "error");
+  annotateCommand->add_flag(
+      "--mask", annotate.mask,
+      "Show no more of a SIN than its last three digits, in the SIN cells and sin_number");
 
   mivaro::cli::GenerateOptions generate;
   std::string regionList;
@@ -110,6 +148,12 @@ int Main(int argc, char** argv) {
     readNumber(firstDigit, firstDigitText, 0, 9, generate.firstDigit);
     readNumber(countOption, countText, 1, 100'000'000, generate.count);
     readNumber(seedOption, seedText, 0, std::numeric_limits<std::uint64_t>::max(), generate.seed);
+    if (annotateCommand->parsed()) {
+      std::string error;
+      const std::optional<char> delimiter = mivaro::cli::ParseDelimiter(delimiterText, error);
+      if (!delimiter) throw CLI::ValidationError("--delimiter", error);
+      annotate.delimiter = *delimiter;
+    }
     if (region->count() > 0) {
       std::string error;
       generate.regions = mivaro::cli::ParseRegionList(regionList, error);
@@ -119,7 +163,8 @@ int Main(int argc, char** argv) {
     if (error.get_exit_code() == 0) return app.exit(error);  // --help, --version
     const bool unknownCommand = argc > 1 && argv[1][0] != '-' && app.get_subcommands().empty();
     if (unknownCommand) {
-      fmt::print(stderr, "mivaro-cli: unknown command '{}' (expected validate or generate)\n",
+      fmt::print(stderr,
+                 "mivaro-cli: unknown command '{}' (expected validate, annotate or generate)\n",
                  argv[1]);
     } else {
       fmt::print(stderr, "mivaro-cli: {} (see mivaro-cli --help)\n", error.what());
@@ -127,6 +172,19 @@ int Main(int argc, char** argv) {
     return mivaro::cli::kExitFailure;
   }
 
+  if (annotateCommand->parsed()) {
+    int input = STDIN_FILENO;
+    if (annotateFile != "-") {
+      input = open(annotateFile.c_str(), O_RDONLY | O_CLOEXEC);
+      if (input < 0) {
+        fmt::print(stderr, "mivaro-cli: cannot open {}: {}\n", annotateFile, std::strerror(errno));
+        return mivaro::cli::kExitFailure;
+      }
+    }
+    const int status = mivaro::cli::RunAnnotate(annotate, input, stdout, stderr);
+    if (input != STDIN_FILENO) close(input);
+    return status;
+  }
   if (validateCommand->parsed()) {
     validate.format = validateFormat.Chosen().value_or(mivaro::cli::Format::Text);
     return mivaro::cli::RunValidate(validate, STDIN_FILENO, stdout, stderr);

@@ -38,6 +38,7 @@ char* WriteSum(char* at, int sum) {
 // depends only on its group and whether it passed, so it is written once per
 // group and format and copied from then on.
 struct GroupTails {
+  std::string words;                // the region captions, "NB PEI NF NS"
   std::array<std::string, 2> text;  // by IsValid: group column, details, newline
   std::string json;                 // "group", "regions" and "error" to the end
   std::string csv;                  // group and regions to the end of the row
@@ -71,6 +72,7 @@ const GroupTails& TailsOf(RegionGroup group) {
       tails[index].json =
           fmt::format(R"(,"group":"{}","regions":[{}],"error":null}})", name, json) + "\n";
       tails[index].csv = fmt::format(",{},{},\r\n", name, words);
+      tails[index].words = std::move(words);
     }
     return tails;
   }();
@@ -82,7 +84,7 @@ const GroupTails& TailsOf(RegionGroup group) {
 // of every string, which costs more than all the checking.
 class TextWriter final : public RecordWriter {
  public:
-  using RecordWriter::RecordWriter;
+  TextWriter(std::FILE* stream, bool mask) : RecordWriter(stream, mask) {}
 
   void Header() override {
     Buffer() += "INPUT             NUMBER     RESULT     CHECK      SUM  GROUP          DETAILS\n";
@@ -90,7 +92,7 @@ class TextWriter final : public RecordWriter {
 
   void Write(const Record& record) override {
     TextBuffer& out = Buffer();
-    AppendInputColumn(out, record.input);
+    AppendInputColumn(out, ShownInput(record));
     if (record.IsMalformed()) {
       out += "-          malformed  -            -  -              "sv;
       out += MalformedText(record.error);
@@ -99,11 +101,15 @@ class TextWriter final : public RecordWriter {
       // NUMBER, RESULT and CHECK are eleven columns each, SUM three and two
       // spaces.
       char* at = out.Extend(3 * 11 + 5);
-      std::memcpy(at, record.number.data(), kNumberLength);
+      std::memcpy(at, ShownNumber(record).data(), kNumberLength);
       std::memcpy(at + 9, "  ", 2);
       std::memcpy(at + 11, record.result.IsValid ? "valid      " : "invalid    ", 11);
-      std::memcpy(at + 22, record.result.CheckString.data(), kNumberLength);
-      std::memcpy(at + 31, "  ", 2);
+      if (Masks()) {
+        std::memcpy(at + 22, "-          ", 11);
+      } else {
+        std::memcpy(at + 22, record.result.CheckString.data(), kNumberLength);
+        std::memcpy(at + 31, "  ", 2);
+      }
       std::memcpy(WriteSum(at + 33, record.result.CheckSum), "  ", 2);
       out += TailsOf(*record.group).text[record.result.IsValid ? 1 : 0];
     }
@@ -152,14 +158,14 @@ class TextWriter final : public RecordWriter {
 
 class JsonWriter final : public RecordWriter {
  public:
-  using RecordWriter::RecordWriter;
+  JsonWriter(std::FILE* stream, bool mask) : RecordWriter(stream, mask) {}
 
   void Header() override {}
 
   void Write(const Record& record) override {
     TextBuffer& out = Buffer();
     out += R"({"input":")"sv;
-    AppendJsonEscaped(out, record.input);
+    AppendJsonEscaped(out, ShownInput(record));
     if (record.IsMalformed()) {
       out += R"(","number":null,"valid":false,"check":null,"sum":null,"group":null,)"
              R"("regions":[],"error":")"sv;
@@ -167,11 +173,17 @@ class JsonWriter final : public RecordWriter {
       out += "\"}\n"sv;
     } else {
       out += R"(","number":")"sv;
-      out += record.number;
-      out += record.result.IsValid ? R"(","valid":true,"check":")"sv
-                                   : R"(","valid":false,"check":")"sv;
-      out += record.result.CheckString;
-      out += R"(","sum":)"sv;
+      out += ShownNumber(record);
+      out +=
+          record.result.IsValid ? R"(","valid":true,"check":)"sv : R"(","valid":false,"check":)"sv;
+      if (Masks()) {
+        out += "null"sv;
+      } else {
+        out += '"';
+        out += record.result.CheckString;
+        out += '"';
+      }
+      out += R"(,"sum":)"sv;
       AppendInteger(out, static_cast<std::uint64_t>(record.result.CheckSum));
       out += TailsOf(*record.group).json;
     }
@@ -189,15 +201,15 @@ class JsonWriter final : public RecordWriter {
 // quote or a line break, quotes inside doubled.
 class CsvWriter final : public RecordWriter {
  public:
-  CsvWriter(std::FILE* stream, std::FILE* summaryStream)
-      : RecordWriter(stream), summaryStream_(summaryStream) {}
+  CsvWriter(std::FILE* stream, std::FILE* summaryStream, bool mask)
+      : RecordWriter(stream, mask), summaryStream_(summaryStream) {}
 
   void Header() override { Buffer() += "input,number,valid,check,sum,group,regions,error\r\n"sv; }
 
   void Write(const Record& record) override {
     TextBuffer& out = Buffer();
     scratch_.clear();
-    AppendPrintable(scratch_, record.input);
+    AppendPrintable(scratch_, ShownInput(record));
     AppendCsvField(out, scratch_.View(), ',');
     if (record.IsMalformed()) {
       out += ",,false,,,,,"sv;
@@ -205,9 +217,9 @@ class CsvWriter final : public RecordWriter {
       out += "\r\n"sv;
     } else {
       out += ',';
-      out += record.number;
+      out += ShownNumber(record);
       out += record.result.IsValid ? ",true,"sv : ",false,"sv;
-      out += record.result.CheckString;
+      if (!Masks()) out += record.result.CheckString;
       out += ',';
       AppendInteger(out, static_cast<std::uint64_t>(record.result.CheckSum));
       out += TailsOf(*record.group).csv;
@@ -231,6 +243,7 @@ Record CheckEntry(const ParsedEntry& entry) {
   Record record;
   record.input = entry.input;
   record.error = entry.error;
+  record.digitCount = entry.digitCount;
   if (record.IsMalformed()) return record;
   record.number = entry.digits;
   // Every slot the evaluation reads is rewritten for a nine-digit number, so
@@ -253,25 +266,56 @@ void Tally::Count(const Record& record) {
 }
 
 std::unique_ptr<RecordWriter> RecordWriter::Create(Format format, std::FILE* stream,
-                                                   std::FILE* summaryStream) {
+                                                   std::FILE* summaryStream, bool mask) {
   switch (format) {
     case Format::Json:
-      return std::make_unique<JsonWriter>(stream);
+      return std::make_unique<JsonWriter>(stream, mask);
     case Format::Csv:
-      return std::make_unique<CsvWriter>(stream, summaryStream);
+      return std::make_unique<CsvWriter>(stream, summaryStream, mask);
     case Format::Text:
       break;
   }
-  return std::make_unique<TextWriter>(stream);
+  return std::make_unique<TextWriter>(stream, mask);
 }
 
-void AppendCsvField(TextBuffer& out, std::string_view field, char delimiter) {
+std::string_view RecordWriter::ShownInput(const Record& record) {
+  if (!mask_) return record.input;
+  // The echo is a prefix of the entry, and masking keeps every character in
+  // its place, so masking the cut echo is cutting the masked entry.
+  maskedInput_.clear();
+  AppendMasked(maskedInput_, record.input, HiddenDigits(record.digitCount));
+  return maskedInput_.View();
+}
+
+std::string_view RecordWriter::ShownNumber(const Record& record) {
+  if (!mask_) return record.number;
+  std::fill_n(maskedNumber_.begin(), kNumberLength - 3, '*');
+  std::copy_n(record.number.end() - 3, 3, maskedNumber_.end() - 3);
+  return {maskedNumber_.data(), maskedNumber_.size()};
+}
+
+void AppendMasked(TextBuffer& out, std::string_view text, std::size_t hidden) {
+  for (const char c : text) {
+    const bool hide = hidden > 0 && c >= '0' && c <= '9';
+    out += hide ? '*' : c;
+    hidden -= hide ? 1 : 0;
+  }
+}
+
+std::string_view RegionWords(RegionGroup group) {
+  return TailsOf(group).words;
+}
+
+void AppendCsvField(TextBuffer& out, std::string_view field, char delimiter, CellOrigin origin) {
   // A cell that starts like a formula would run as one when a spreadsheet
   // opens the file; a leading apostrophe makes it text (OWASP's advice).
-  const bool formula =
-      !field.empty() && std::string_view("=+-@\t\r").find(field.front()) != std::string_view::npos;
-  const bool quoted = formula || field.find_first_of("\"\r\n") != std::string_view::npos ||
-                      field.find(delimiter) != std::string_view::npos;
+  const bool formula = origin == CellOrigin::Tool && !field.empty() &&
+                       std::string_view("=+-@\t\r").find(field.front()) != std::string_view::npos;
+  bool special = false;
+  for (const char c : field) {  // no branch: most cells are short
+    special |= (c == '"') | (c == '\r') | (c == '\n') | (c == delimiter);
+  }
+  const bool quoted = formula || special;
   if (!quoted) {
     out += field;
     return;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -22,14 +24,34 @@ struct Record {
   EvaluationResult result;
   std::optional<RegionGroup> group;  // none when malformed
   Malformed error = Malformed::None;
+  std::size_t digitCount = 0;  // ASCII digits in the whole entry
 
   bool IsMalformed() const { return error != Malformed::None; }
 };
 
+// Where a CSV cell comes from. The tool's own cells never start a formula;
+// the user's cells are passed through as they are.
+enum class CellOrigin { Tool, User };
+
 // Appends one CSV field: quoted when it holds the delimiter, a quote or a line
-// break (quotes inside doubled), and made inert with a leading apostrophe,
-// inside quotes, when it starts like a spreadsheet formula (= + - @, tab, CR).
-void AppendCsvField(TextBuffer& out, std::string_view field, char delimiter);
+// break (quotes inside doubled), and, when it is the tool's own, made inert
+// with a leading apostrophe inside quotes when it starts like a spreadsheet
+// formula (= + - @, tab, CR).
+void AppendCsvField(TextBuffer& out, std::string_view field, char delimiter,
+                    CellOrigin origin = CellOrigin::Tool);
+
+// How many of a SIN's digits --mask hides: all but its last three.
+constexpr std::size_t HiddenDigits(std::size_t digitCount) {
+  return digitCount > 3 ? digitCount - 3 : 0;
+}
+
+// Appends text with its first hidden ASCII digits written as '*'; everything
+// else, separators included, as it is.
+void AppendMasked(TextBuffer& out, std::string_view text, std::size_t hidden);
+
+// Returns the captions of the boxes a group ticks, in box order, separated by
+// single spaces ("NB PEI NF NS"); empty for a series.
+std::string_view RegionWords(RegionGroup group);
 
 // Checks a parsed entry with the number rules and returns its record, which
 // refers to the entry and must not outlive it.
@@ -82,9 +104,11 @@ class BufferedOutput {
 class RecordWriter : public BufferedOutput {
  public:
   // Returns a writer of the format that writes to stream (and a CSV summary
-  // to summaryStream).
+  // to summaryStream). With mask, no record shows more of a SIN than its last
+  // three digits, and the check string, which gives the digits away, is left
+  // out.
   static std::unique_ptr<RecordWriter> Create(Format format, std::FILE* stream,
-                                              std::FILE* summaryStream = stderr);
+                                              std::FILE* summaryStream = stderr, bool mask = false);
 
   virtual void Header() = 0;
   virtual void Write(const Record& record) = 0;
@@ -93,7 +117,17 @@ class RecordWriter : public BufferedOutput {
   virtual void Summary(const Tally& tally) = 0;
 
  protected:
-  using BufferedOutput::BufferedOutput;
+  RecordWriter(std::FILE* stream, bool mask) : BufferedOutput(stream), mask_(mask) {}
+
+  // The record's entry and number as this writer shows them: masked or not.
+  std::string_view ShownInput(const Record& record);
+  std::string_view ShownNumber(const Record& record);
+  bool Masks() const { return mask_; }
+
+ private:
+  bool mask_;
+  TextBuffer maskedInput_;
+  std::array<char, kNumberLength> maskedNumber_{};
 };
 
 }  // namespace mivaro::cli

@@ -1,6 +1,9 @@
-// libFuzzer target for the entry parser and the whole validate path: any bytes
-// as standard input must give one well-formed JSON record of bounded length
-// per line, and an entry fed in pieces must parse exactly as when fed whole.
+// libFuzzer target for the entry parser, the whole validate path and
+// annotate: any bytes as standard input must give one well-formed JSON record
+// of bounded length per line, an entry fed in pieces must parse exactly as
+// when fed whole, and annotate must give back every row it read with its
+// cells unchanged and five more.
+#include <csv.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -10,9 +13,12 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "cli/annotate.h"
 #include "cli/commands.h"
 #include "cli/entry_parser.h"
+#include "cli/records.h"
 #include "core/utf8.h"
 
 namespace {
@@ -97,11 +103,85 @@ void CheckValidatePath(std::string_view input) {
   Require(status == 0 || status == 1);
 }
 
+using Table = std::vector<std::vector<std::string>>;
+
+// Reads the rows of a table that strict RFC 4180 accepts, up to the first
+// error; a byte-order mark at the start is not part of the table.
+Table ReadTable(std::string_view text) {
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+  struct Reader {
+    Table rows;
+    std::vector<std::string> row;
+  } reader;
+  csv_parser parser{};
+  csv_init(&parser, CSV_STRICT | CSV_STRICT_FINI);
+  csv_set_space_func(&parser, [](unsigned char) { return 0; });
+  const auto onCell = [](void* bytes, std::size_t size, void* data) {
+    static_cast<Reader*>(data)->row.emplace_back(static_cast<const char*>(bytes), size);
+  };
+  const auto onRowEnd = [](int, void* data) {
+    auto* reader = static_cast<Reader*>(data);
+    reader->rows.push_back(std::move(reader->row));
+    reader->row.clear();
+  };
+  if (csv_parse(&parser, text.data(), text.size(), onCell, onRowEnd, &reader) == text.size()) {
+    csv_fini(&parser, onCell, onRowEnd, &reader);
+  }
+  csv_free(&parser);
+  return reader.rows;
+}
+
+void CheckAnnotate(std::string_view input) {
+  mivaro::cli::AnnotateOptions options;
+  options.column = "1";
+  options.noHeader = !input.empty() && (input[0] & 1) != 0;
+  options.mask = !input.empty() && (input[0] & 2) != 0;
+  const int fd = memfd_create("mivaro-fuzz-table", 0);
+  Require(fd >= 0);
+  Require(write(fd, input.data(), input.size()) == static_cast<ssize_t>(input.size()));
+  Require(lseek(fd, 0, SEEK_SET) == 0);
+  char* data = nullptr;
+  std::size_t size = 0;
+  std::FILE* out = open_memstream(&data, &size);
+  std::FILE* err = std::fopen("/dev/null", "w");
+  const int status = mivaro::cli::RunAnnotate(options, fd, out, err);
+  std::fclose(out);
+  std::fclose(err);
+  close(fd);
+  const std::string output(data, size);
+  std::free(data);
+
+  // Every row read comes back with its cells and five more (a broken table
+  // ends early, with status 2); the SIN cell changes only when masked.
+  const Table in = ReadTable(input);
+  const Table back = ReadTable(output);
+  Require(status == 0 || status == 1 || status == 2);
+  Require(back.size() <= in.size());
+  Require(status == 2 || back.size() == in.size());
+  for (std::size_t i = 0; i < back.size(); ++i) {
+    Require(back[i].size() == in[i].size() + 5);
+    for (std::size_t cell = 0; cell < in[i].size(); ++cell) {
+      if (cell == 0 && options.mask && (i != 0 || options.noHeader)) {
+        mivaro::cli::TextBuffer masked;
+        const mivaro::cli::ParsedEntry parsed = mivaro::cli::ParseEntry(in[i][0]);
+        mivaro::cli::AppendMasked(masked, in[i][0], mivaro::cli::HiddenDigits(parsed.digitCount));
+        const std::string_view shown = back[i][0];
+        Require(shown == masked.View() ||
+                (shown.size() == masked.size() + 1 && shown.front() == '\'' &&
+                 shown.substr(1) == masked.View()));
+      } else {
+        Require(back[i][cell] == in[i][cell]);
+      }
+    }
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   CheckParsedEntry(input);
   CheckValidatePath(input);
+  CheckAnnotate(input);
   return 0;
 }

@@ -165,7 +165,9 @@ INSTANTIATE_TEST_SUITE_P(
         StatusRow{"FirstDigitTen", {"generate", "--first-digit", "10"}, 2},
         StatusRow{"UnknownFormat", {"generate", "--format", "fancy"}, 2},
         StatusRow{"NegativeSeed", {"generate", "--seed", "-1"}, 2},
-        StatusRow{"SeedPast64Bits", {"generate", "--seed", "18446744073709551616"}, 2}),
+        StatusRow{"SeedPast64Bits", {"generate", "--seed", "18446744073709551616"}, 2},
+        StatusRow{"AnnotateMissingFile", {"annotate", "/nonexistent/payroll.csv"}, 2},
+        StatusRow{"AnnotateTwoCharacterDelimiter", {"annotate", "--delimiter", ";;"}, 2}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MivaroCli, PrintsHelpForEachCommandAndItsVersion) {

@@ -12,12 +12,12 @@ namespace {
 
 // Writes records through a writer into memory and returns what came out.
 std::string WriteAll(Format format, const std::vector<std::string>& entries, bool header = false,
-                     const Tally* summary = nullptr) {
+                     const Tally* summary = nullptr, bool mask = false) {
   char* data = nullptr;
   std::size_t size = 0;
   std::FILE* stream = open_memstream(&data, &size);
   {
-    const std::unique_ptr<RecordWriter> writer = RecordWriter::Create(format, stream);
+    const std::unique_ptr<RecordWriter> writer = RecordWriter::Create(format, stream, stderr, mask);
     if (header) writer->Header();
     for (const std::string& entry : entries) {
       const ParsedEntry parsed = ParseEntry(entry);
@@ -104,6 +104,39 @@ TEST_P(RecordFormats, WritesOneLinePerEntryInEveryFormat) {
 
 INSTANTIATE_TEST_SUITE_P(Records, RecordFormats, ::testing::ValuesIn(kRows));
 
+TEST(RecordWriter, MasksAllButTheLastThreeDigitsInEveryFormat) {
+  struct MaskRow {
+    std::string entry;
+    std::string json, csv, text;
+  };
+  const std::string longEntry = "1234" + std::string(200, 'x') + "567";
+  const MaskRow kMaskRows[] = {
+      {"123 456 782",
+       R"({"input":"*** *** 782","number":"******782","valid":true,"check":null,"sum":40,)"
+       R"("group":"Atlantic","regions":["NB","PEI","NF","NS"],"error":null})",
+       "*** *** 782,******782,true,,40,Atlantic,NB PEI NF NS,",
+       "*** *** 782       ******782  valid      -           40  Atlantic       NB PEI NF NS"},
+      {"-12345",
+       R"({"input":"-**345","number":null,"valid":false,"check":null,"sum":null,"group":null,)"
+       R"("regions":[],"error":"not nine digits"})",
+       R"("'-**345",,false,,,,,not nine digits)",
+       "-**345            -          malformed  -            -  -              not nine digits"},
+      // Masked first, then cut: the last three digits are past the cut.
+      {longEntry,
+       R"({"input":"****)" + std::string(96, 'x') +
+           R"(","number":null,"valid":false,"check":null,"sum":null,"group":null,)"
+           R"("regions":[],"error":"too long"})",
+       "****" + std::string(96, 'x') + ",,false,,,,,too long",
+       "****xxxxxxxxxxx\u2026  -          malformed  -            -  -              too long"},
+  };
+  for (const MaskRow& row : kMaskRows) {
+    SCOPED_TRACE(row.entry);
+    EXPECT_EQ(WriteAll(Format::Json, {row.entry}, false, nullptr, true), row.json + "\n");
+    EXPECT_EQ(WriteAll(Format::Csv, {row.entry}, false, nullptr, true), row.csv + "\r\n");
+    EXPECT_EQ(WriteAll(Format::Text, {row.entry}, false, nullptr, true), row.text + "\n");
+  }
+}
+
 TEST(AppendCsvField, QuotesWhereNeededAndDisarmsFormulas) {
   const std::pair<std::string, std::string> kRows[] = {
       {"plain", "plain"},
@@ -122,6 +155,9 @@ TEST(AppendCsvField, QuotesWhereNeededAndDisarmsFormulas) {
     AppendCsvField(out, field, ',');
     EXPECT_EQ(out.View(), written) << field;
   }
+  TextBuffer theirs;  // the user's own cells pass as they are
+  AppendCsvField(theirs, "=1+2", ',', CellOrigin::User);
+  EXPECT_EQ(theirs.View(), "=1+2");
   TextBuffer semicolon;
   AppendCsvField(semicolon, "a;b,c", ';');
   EXPECT_EQ(semicolon.View(), "\"a;b,c\"");

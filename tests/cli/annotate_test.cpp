@@ -1,0 +1,193 @@
+// annotate on tables as they come out of spreadsheets and payroll systems:
+// which column holds the SIN, what is appended, what is kept exactly, and
+// where a broken table stops.
+#include "cli/annotate.h"
+
+#include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "cli/commands.h"
+
+namespace mivaro::cli {
+namespace {
+
+struct Result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs annotate in this process on the table, through a memory file.
+Result Annotate(const std::string& table, const AnnotateOptions& options) {
+  const int input = memfd_create("annotate-test", 0);
+  EXPECT_EQ(write(input, table.data(), table.size()), static_cast<ssize_t>(table.size()));
+  lseek(input, 0, SEEK_SET);
+  char* outData = nullptr;
+  std::size_t outSize = 0;
+  char* errData = nullptr;
+  std::size_t errSize = 0;
+  std::FILE* out = open_memstream(&outData, &outSize);
+  std::FILE* err = open_memstream(&errData, &errSize);
+  Result result;
+  result.status = RunAnnotate(options, input, out, err);
+  std::fclose(out);
+  std::fclose(err);
+  close(input);
+  result.out.assign(outData, outSize);
+  result.err.assign(errData, errSize);
+  std::free(outData);
+  std::free(errData);
+  return result;
+}
+
+struct Row {
+  const char* name;
+  AnnotateOptions options;
+  std::string table;
+  std::string out;  // what is written to standard output
+  int status;
+  std::string err;  // a part of what is written to standard error, or "" for nothing
+};
+
+void PrintTo(const Row& row, std::ostream* os) {
+  *os << row.name;
+}
+
+AnnotateOptions Column(std::string column) {
+  AnnotateOptions options;
+  options.column = std::move(column);
+  return options;
+}
+
+const std::string kAppended = "sin_valid,sin_number,sin_group,sin_regions,sin_error";
+
+const Row kRows[] = {
+    {"SIN column found by its header",
+     {},
+     "id,Name,SIN\n7,Ann,123 456 782\n8,Bob,123456789\n",
+     "id,Name,SIN," + kAppended +
+         "\r\n7,Ann,123 456 782,true,123456782,Atlantic,NB PEI NF NS,\r\n" +
+         "8,Bob,123456789,false,123456789,Atlantic,NB PEI NF NS,\r\n",
+     1,
+     ""},
+    {"French header with accents, apostrophe and a byte-order mark, CR LF rows",
+     {},
+     "\uFEFFNo,Num\u00E9ro d\u2019assurance sociale\r\n1,046 454 286\r\n",
+     "\uFEFFNo,Num\u00E9ro d\u2019assurance sociale," + kAppended +
+         "\r\n1,046 454 286,true,046454286,ForeignTax,,\r\n",
+     0,
+     ""},
+    {"column chosen by name, ignoring case", Column("employee sin"),
+     "Employee SIN,Spouse SIN\n800000002,x\n",
+     "Employee SIN,Spouse SIN," + kAppended + "\r\n800000002,x,true,800000002,Dummy,,\r\n", 0, ""},
+    {"column chosen by number", Column("2"), "a,b\nx,800000002\n",
+     "a,b," + kAppended + "\r\nx,800000002,true,800000002,Dummy,,\r\n", 0, ""},
+    {"no header cell names a SIN",
+     {},
+     "id,name\n1,Ann\n",
+     "",
+     2,
+     "no cell of the header names a SIN; choose one with --column (id, name)"},
+    {"two header cells name a SIN", {}, "SIN,NAS\n1,2\n", "", 2, "more than one cell"},
+    {"a column name not in the header", Column("ssn"), "id,SIN\n", "", 2, "--column 'ssn'"},
+    {"a column number past the header", Column("3"), "id,SIN\n", "", 2,
+     "--column 3: the header has 2 cells"},
+    {"cells kept exactly: quotes, line breaks, blanks, formulas",
+     {},
+     "SIN,note\n123456782,\"say \"\"hi\"\", then\r\nleave\"\n800000002,  =1+2  \n",
+     "SIN,note," + kAppended +
+         "\r\n123456782,\"say \"\"hi\"\", then\r\nleave\",true,123456782,Atlantic,NB PEI NF NS,\r\n"
+         "800000002,  =1+2  ,true,800000002,Dummy,,\r\n",
+     0,
+     ""},
+    {"short rows and blank lines",
+     {},
+     "a,SIN\nx\n\ny,\n",
+     "a,SIN," + kAppended + "\r\nx,false,,,,no SIN cell\r\n\r\ny,,false,,,,not nine digits\r\n",
+     1,
+     ""},
+    {"a quote never closed: the rows before it, and where it begins",
+     {},
+     "SIN,note\n123456782,ok\n123456782,\"never\nclosed\n",
+     "SIN,note," + kAppended + "\r\n123456782,ok,true,123456782,Atlantic,NB PEI NF NS,\r\n",
+     2,
+     "line 3: a quoted cell begins here and is never closed"},
+    {"a quote out of place, after a quoted line break",
+     {},
+     "SIN,note\n\"1\n2\",x\n1,a\"b\n",
+     "SIN,note," + kAppended + "\r\n\"1\n2\",x,false,,,,not nine digits\r\n",
+     2,
+     "line 4: a quote out of place"},
+    {"no header: the first row is data",
+     [] {
+       AnnotateOptions options = Column("1");
+       options.noHeader = true;
+       return options;
+     }(),
+     "123456782\n", "123456782,true,123456782,Atlantic,NB PEI NF NS,\r\n", 0, ""},
+    {"no header needs a column number",
+     [] {
+       AnnotateOptions options = Column("SIN");
+       options.noHeader = true;
+       return options;
+     }(),
+     "123456782\n", "", 2, "chosen by its number"},
+    {"semicolons, as French spreadsheets write",
+     [] {
+       AnnotateOptions options;
+       options.delimiter = ';';
+       return options;
+     }(),
+     "NAS;Nom\n123 456 782;Roy, Luc\n",
+     "NAS;Nom;sin_valid;sin_number;sin_group;sin_regions;sin_error\r\n"
+     "123 456 782;Roy, Luc;true;123456782;Atlantic;NB PEI NF NS;\r\n",
+     0, ""},
+    {"masked: the SIN cells and numbers show their last three digits",
+     [] {
+       AnnotateOptions options;
+       options.mask = true;
+       return options;
+     }(),
+     "SIN\n123-456-782\n-12345\n12\n",
+     "SIN," + kAppended +
+         "\r\n***-***-782,true,******782,Atlantic,NB PEI NF NS,\r\n\"'-**345\",false,,,,not nine "
+         "digits\r\n12,false,,,,not nine digits\r\n",
+     1, ""},
+    {"empty input", {}, "", "", 0, ""},
+};
+
+class AnnotateRows : public ::testing::TestWithParam<Row> {};
+
+TEST_P(AnnotateRows, WritesEveryRowWithItsSinCellsAppended) {
+  const Row& row = GetParam();
+  const Result result = Annotate(row.table, row.options);
+  EXPECT_EQ(result.out, row.out);
+  EXPECT_EQ(result.status, row.status);
+  if (row.err.empty()) {
+    EXPECT_EQ(result.err, "");
+  } else {
+    EXPECT_NE(result.err.find(row.err), std::string::npos) << result.err;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Tables, AnnotateRows, ::testing::ValuesIn(kRows));
+
+TEST(NamesSin, KnowsTheUsualSpellingsInBothLanguages) {
+  for (const char* header :
+       {"SIN", "sin", " S.I.N. ", "SIN #", "sin_#", "NAS", "N.A.S.", "Social Insurance Number",
+        "social_insurance_number", "SOCIAL-INSURANCE-NUMBER", "Numéro d'assurance sociale",
+        "NUMÉRO D’ASSURANCE SOCIALE", "numero_dassurance_sociale"}) {
+    EXPECT_TRUE(NamesSin(header)) << header;
+  }
+  for (const char* header : {"", "SINs", "Spouse SIN", "SSN", "Social Insurance", "name", "NASA"}) {
+    EXPECT_FALSE(NamesSin(header)) << header;
+  }
+}
+
+}  // namespace
+}  // namespace mivaro::cli
