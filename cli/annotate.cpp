@@ -367,8 +367,17 @@ std::optional<char> ParseDelimiter(std::string_view text, std::string& error) {
 
 bool NamesSin(std::string_view headerCell) {
   const std::string folded = Folded(headerCell, Fold::Spelling);
-  return folded == "sin" || folded == "nas" || folded == "socialinsurancenumber" ||
-         folded == "numerodassurancesociale";
+  return std::any_of(kSinHeaderNames.begin(), kSinHeaderNames.end(),
+                     [&](std::string_view name) { return Folded(name, Fold::Spelling) == folded; });
+}
+
+std::string SinHeaderNameList() {
+  std::string list;
+  for (std::size_t i = 0; i < kSinHeaderNames.size(); ++i) {
+    if (i != 0) list += i + 1 == kSinHeaderNames.size() ? " or " : ", ";
+    list += kSinHeaderNames[i];
+  }
+  return list;
 }
 
 int RunAnnotate(const AnnotateOptions& options, int inputFd, std::FILE* out, std::FILE* err) {

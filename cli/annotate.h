@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -23,11 +24,17 @@ inline constexpr std::string_view kAnnotateHeader =
 // quote, CR or LF); on failure returns nothing and says why in error.
 std::optional<char> ParseDelimiter(std::string_view text, std::string& error);
 
-// Returns whether a header cell names a SIN column: "SIN", "NAS", "Social
-// Insurance Number" or "Numéro d'assurance sociale", in any case, with or
-// without accents, and with blanks, underscores, hyphens, apostrophes, dots
+// The names of a SIN column in English and French.
+inline constexpr std::array<std::string_view, 4> kSinHeaderNames{
+    "SIN", "NAS", "Social Insurance Number", "Numéro d'assurance sociale"};
+
+// Returns whether a header cell is one of kSinHeaderNames in any case, with
+// or without accents, and with blanks, underscores, hyphens, apostrophes, dots
 // and number signs ignored ("S.I.N.", "sin_#", "NUMERO D'ASSURANCE SOCIALE").
 bool NamesSin(std::string_view headerCell);
+
+// The names, for --help and the manual page: "SIN, NAS, ... or ...".
+std::string SinHeaderNameList();
 
 // Reads a CSV table (RFC 4180, LF or CR LF rows, UTF-8 with or without a
 // byte-order mark) from inputFd and writes it to out with every row's cells

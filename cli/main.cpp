@@ -70,10 +70,12 @@ int Main(int argc, char** argv) {
       "annotate",
       "Check the SIN column of a CSV table: every row and cell is written as read, with five "
       "cells appended: " +
-          std::string(mivaro::cli::kAnnotateHeader) +
-          ". The SIN column is the header cell named SIN, NAS, Social Insurance Number or Numéro "
-          "d'assurance sociale (in any case, accents, blanks, _ - ' . and # ignored), or the one "
-          "--column names. Reads FILE, or standard input when FILE is absent or -.");
+          std::string(mivaro::cli::kAnnotateHeader) + ". The SIN column is the header cell named " +
+          mivaro::cli::SinHeaderNameList() +
+          " (in any case, accents, blanks, _ - ' . and # ignored), or the one --column names. "
+          "Reads FILE, or standard input when FILE is absent or -. Quotes follow RFC 4180: a "
+          "quote out of place or never closed stops the run, after the rows before it, with "
+          "status 2.");
   annotateCommand->add_option("FILE", annotateFile, "The CSV table (default: standard input)");
   annotateCommand
       ->add_option("--column", annotate.column,

@@ -1,7 +1,7 @@
 // Writes the mivaro-cli manual page from its template, filling in the facts
 // that have one home elsewhere: the version from the CMake project, and the
 // region captions, the first-digit order and the series from the core's
-// tables, in the same words as --help.
+// tables, and annotate's column names, in the same words as --help.
 // Usage: man_page TEMPLATE OUTPUT
 #include <fstream>
 #include <iostream>
@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+#include "cli/annotate.h"
 #include "cli/commands.h"
 #include "core/version.h"
 
@@ -27,6 +28,8 @@ int main(int argc, char** argv) {
       {"@REGION_CAPTIONS@", mivaro::cli::RegionCaptionList()},
       {"@REGION_PRIORITY@", mivaro::cli::RegionPriorityList()},
       {"@SERIES_DIGITS@", mivaro::cli::SeriesDigitList()},
+      {"@SIN_HEADERS@", mivaro::cli::SinHeaderNameList()},
+      {"@APPENDED_CELLS@", std::string(mivaro::cli::kAnnotateHeader)},
   };
   for (const auto& [name, value] : facts) {
     std::size_t at = text.find(name);
