@@ -339,6 +339,23 @@ INSTANTIATE_TEST_SUITE_P(
         RoundTripRow{"Temporary", {"--first-digit", "9"}, "Temporary"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(MivaroCli, AnnotatesATableOfAnySizeInFlatMemory) {
+  const std::string path = TempPath("table");
+  {
+    std::ofstream out(path, std::ios::binary);
+    out << "id,name,SIN,note\n";
+    std::string rows;
+    for (int i = 0; i < 10'000; ++i) rows += "1234,\"Roy, Luc\",123 456 782,\"a \"\"b\"\"\"\r\n";
+    for (int i = 0; i < 100; ++i) out << rows;  // a million rows, 40 MB
+  }
+  const RunResult big = RunCli({"annotate", path}, "/dev/null", "/dev/null");
+  std::remove(path.c_str());
+  const RunResult small =
+      RunCli({"annotate"}, WriteTemp("small-table", "SIN\n123456782\n"), "/dev/null");
+  EXPECT_EQ(big.status, 0) << big.err;
+  EXPECT_LT(big.peakKilobytes - small.peakKilobytes, 4 * 1024);
+}
+
 TEST(MivaroCli, StreamsMillionsOfNumbersInFlatMemory) {
   const RunResult many =
       RunCli({"generate", "--count", "3000000", "--seed", "1"}, "/dev/null", "/dev/null");
