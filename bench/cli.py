@@ -114,6 +114,10 @@ def main():
         ("validate 1M mixed entries, text", [args.cli, "validate"], entries),
         ("validate 1M mixed entries, --json", [args.cli, "validate", "--json"], entries),
         ("generate --count 1000000", [args.cli, "generate", "--count", str(ENTRIES)], None),
+        ("generate --unique --count 1000000",
+         [args.cli, "generate", "--unique", "--count", str(ENTRIES)], None),
+        ("generate --digits 0-9 --count 1000000",
+         [args.cli, "generate", "--digits", "0-9", "--count", str(ENTRIES)], None),
     ]
     table = os.path.join(build, "bench", "payroll.csv")
     make_table(table)
@@ -124,7 +128,7 @@ def main():
     medians = {}
     for name, command, stdin_path in cases:
         medians[name] = median_time(command, stdin_path, args.runs)
-        print(f"{name:40} {medians[name]:6.3f} s  (median of {args.runs})")
+        print(f"{name:42} {medians[name]:6.3f} s  (median of {args.runs})")
 
     if subprocess.run([SYSTEM_PYTHON, "-c", "import stdnum.ca.sin"],
                       stderr=subprocess.DEVNULL).returncode != 0:

@@ -30,22 +30,6 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
          });
 }
 
-// Writes nine digits bare or grouped, into a TextBuffer or a std::string.
-template <typename Out>
-void AppendNumber(Out& out, std::span<const char, kNumberLength> digits, NumberStyle style) {
-  const std::string_view number(digits.data(), digits.size());
-  if (style == NumberStyle::Bare) {
-    out += number;
-    return;
-  }
-  const char separator = style == NumberStyle::Spaced ? ' ' : '-';
-  out += number.substr(0, 3);
-  out += separator;
-  out += number.substr(3, 3);
-  out += separator;
-  out += number.substr(6, 3);
-}
-
 // A reader that has gone away (a closed pipe, as after "| head") is no error
 // worth a word; any other refused write is.
 int ReportWriteFailure(int error, std::string_view what, std::FILE* err) {
@@ -136,29 +120,74 @@ int RunGenerate(const GenerateOptions& options, std::FILE* out, std::FILE* err) 
   const FirstDigitRule rule =
       options.firstDigit ? FirstDigitRule::ForDigit(*options.firstDigit)
                          : FirstDigitRule::ForRegions(options.regions.value_or(RegionFlags{}));
-  FastGenerator generator(rule, options.seed.value_or(SeedFromSystem()));
-  std::array<char, kNumberLength> digits{};
+  const std::uint64_t seed = options.seed.value_or(SeedFromSystem());
+  if (options.unique && !options.invalid.empty()) {
+    fmt::print(err, "mivaro-cli: --unique is for valid numbers and cannot go with --invalid\n");
+    return kExitFailure;
+  }
+  if (options.unique) {
+    const std::uint64_t distinct = CountValidNumbers(rule, options.digits);
+    if (options.count > distinct) {
+      fmt::print(err,
+                 "mivaro-cli: --count {} is more than the {} distinct valid numbers these options "
+                 "allow\n",
+                 options.count, distinct);
+      return kExitFailure;
+    }
+  }
+
+  // One source of numbers, by the options.
+  std::optional<FastGenerator> valid;
+  std::optional<UniqueGenerator> unique;
+  std::optional<InvalidGenerator> invalid;
+  if (!options.invalid.empty()) {
+    const bool keepFirst = options.firstDigit || options.regions;
+    invalid.emplace(rule, keepFirst, seed, options.digits, options.invalid, options.style);
+  } else if (options.unique) {
+    unique.emplace(rule, seed, options.digits);
+  } else {
+    valid.emplace(rule, seed, options.digits);
+  }
 
   std::unique_ptr<RecordWriter> writer;
   std::unique_ptr<BufferedOutput> plain;
   if (options.records) {
-    writer = RecordWriter::Create(*options.records, out);
+    writer = RecordWriter::Create(*options.records, out, err);
     writer->Header();
   } else {
     plain = std::make_unique<BufferedOutput>(out);
   }
   BufferedOutput& output = writer ? static_cast<BufferedOutput&>(*writer) : *plain;
 
+  std::array<char, kNumberLength> digits{};
+  std::string text;
   for (std::uint64_t i = 0; i < options.count && output.Ok(); ++i) {
-    generator.Next(digits);
+    if (invalid) {
+      invalid->Next(text);
+    } else {
+      if (unique) {
+        unique->Next(digits);
+      } else {
+        valid->Next(digits);
+      }
+      if (writer) {
+        text.clear();
+        AppendNumber(text, digits, options.style);
+      } else {
+        // The bulk path: straight into the output, no record.
+        TextBuffer& buffer = output.Buffer();
+        AppendNumber(buffer, digits, options.style);
+        buffer += '\n';
+        output.MaybeFlush();
+        continue;
+      }
+    }
     if (writer) {
-      ParsedEntry entry;
-      AppendNumber(entry.input, digits, options.style);
-      entry.digits.assign(digits.data(), digits.size());
+      const ParsedEntry entry = ParseEntry(text);
       writer->Write(CheckEntry(entry));
     } else {
       TextBuffer& buffer = output.Buffer();
-      AppendNumber(buffer, digits, options.style);
+      buffer += text;
       buffer += '\n';
       output.MaybeFlush();
     }

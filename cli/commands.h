@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/fast_generator.h"
+#include "cli/invalid_generator.h"
 #include "cli/records.h"
 #include "core/regions.h"
 
@@ -29,18 +31,21 @@ struct ValidateOptions {
 // CR LF, the last line with or without its newline). Returns the exit status.
 int RunValidate(const ValidateOptions& options, int inputFd, std::FILE* out, std::FILE* err);
 
-enum class NumberStyle { Bare, Spaced, Dashed };
-
 struct GenerateOptions {
   std::optional<RegionFlags> regions;
   std::optional<int> firstDigit;
   std::uint64_t count = 1;
   std::optional<std::uint64_t> seed;  // none: from the clock and the system
   NumberStyle style = NumberStyle::Bare;
-  std::optional<Format> records;  // JSON or CSV records instead of bare numbers
+  std::optional<Format> records;              // JSON or CSV records instead of bare numbers
+  DigitRange digits = DigitRange::OneToNine;  // of positions 2 to 9
+  bool unique = false;                        // no number twice
+  std::vector<InvalidKind> invalid;           // none: valid numbers
 };
 
-// Writes count valid numbers. Returns the exit status.
+// Writes count numbers: valid ones, or with invalid kinds numbers that fail.
+// Returns the exit status; with unique, refuses (status 2, nothing written)
+// a count larger than the distinct valid numbers the options allow.
 int RunGenerate(const GenerateOptions& options, std::FILE* out, std::FILE* err);
 
 // Reads a decimal whole number from min to max (leading zeros allowed; no

@@ -106,7 +106,8 @@ int Main(int argc, char** argv) {
       "region in the order " +
           mivaro::cli::RegionPriorityList() +
           "; --first-digit asks for one first digit, 0 included; with neither, the first digit "
-          "is any of 1-9. The other digits are 1-9.");
+          "is any of 1-9. The other digits are 1-9, or 0-9 with --digits 0-9. The same --seed "
+          "and options print the same numbers on every run and machine.");
   CLI::Option* region = generateCommand->add_option(
       "--region", regionList,
       "Comma-separated region captions: " + mivaro::cli::RegionCaptionList());
@@ -132,6 +133,24 @@ int Main(int argc, char** argv) {
           ->type_name("N");
   generateCommand->add_option("--format", style, "How numbers are written: bare, spaced, dashed")
       ->check(CLI::IsMember({"bare", "spaced", "dashed"}));
+  std::string digitsText = "1-9";
+  generateCommand
+      ->add_option("--digits", digitsText,
+                   "The digits of positions 2 to 9: 1-9 as the window draws them, or 0-9 as "
+                   "issued numbers have them (default: 1-9)")
+      ->check(CLI::IsMember({"1-9", "0-9"}));
+  generateCommand->add_flag("--unique", generate.unique,
+                            "No number twice in one run; a --count larger than the distinct "
+                            "numbers the options allow is refused");
+  std::string invalidText;
+  CLI::Option* invalidOption =
+      generateCommand
+          ->add_option("--invalid", invalidText,
+                       "Print numbers that fail validate, each of a kind drawn from the list: " +
+                           mivaro::cli::InvalidKindList() +
+                           ". --format applies to checksum and zeros")
+          ->type_name("KIND[,KIND...]");
+  invalidOption->excludes(generateCommand->get_option("--unique"));
   generateFormat.AddTo(generateCommand, "Print each number's JSON record",
                        "Print each number's CSV record");
 
@@ -155,6 +174,12 @@ int Main(int argc, char** argv) {
       const std::optional<char> delimiter = mivaro::cli::ParseDelimiter(delimiterText, error);
       if (!delimiter) throw CLI::ValidationError("--delimiter", error);
       annotate.delimiter = *delimiter;
+    }
+    if (invalidOption->count() > 0) {
+      std::string error;
+      auto kinds = mivaro::cli::ParseInvalidKinds(invalidText, error);
+      if (!kinds) throw CLI::ValidationError("--invalid", error);
+      generate.invalid = std::move(*kinds);
     }
     if (region->count() > 0) {
       std::string error;
@@ -195,6 +220,8 @@ int Main(int argc, char** argv) {
                    : style == "dashed" ? mivaro::cli::NumberStyle::Dashed
                                        : mivaro::cli::NumberStyle::Bare;
   generate.records = generateFormat.Chosen();
+  generate.digits = digitsText == "0-9" ? mivaro::cli::DigitRange::ZeroToNine
+                                        : mivaro::cli::DigitRange::OneToNine;
   return mivaro::cli::RunGenerate(generate, stdout, stderr);
 }
 

@@ -12,6 +12,7 @@
 
 #include "cli/annotate.h"
 #include "cli/commands.h"
+#include "cli/invalid_generator.h"
 #include "core/version.h"
 
 int main(int argc, char** argv) {
@@ -30,6 +31,7 @@ int main(int argc, char** argv) {
       {"@SERIES_DIGITS@", mivaro::cli::SeriesDigitList()},
       {"@SIN_HEADERS@", mivaro::cli::SinHeaderNameList()},
       {"@APPENDED_CELLS@", std::string(mivaro::cli::kAnnotateHeader)},
+      {"@INVALID_KINDS@", mivaro::cli::InvalidKindList()},
   };
   for (const auto& [name, value] : facts) {
     std::size_t at = text.find(name);

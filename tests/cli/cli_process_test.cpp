@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <csignal>
 #include <cstdio>
@@ -166,6 +167,8 @@ INSTANTIATE_TEST_SUITE_P(
         StatusRow{"UnknownFormat", {"generate", "--format", "fancy"}, 2},
         StatusRow{"NegativeSeed", {"generate", "--seed", "-1"}, 2},
         StatusRow{"SeedPast64Bits", {"generate", "--seed", "18446744073709551616"}, 2},
+        StatusRow{"UniqueInvalid", {"generate", "--unique", "--invalid", "zeros"}, 2},
+        StatusRow{"UnknownInvalidKind", {"generate", "--invalid", "checksum,typo"}, 2},
         StatusRow{"AnnotateMissingFile", {"annotate", "/nonexistent/payroll.csv"}, 2},
         StatusRow{"AnnotateTwoCharacterDelimiter", {"annotate", "--delimiter", ";;"}, 2}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -285,16 +288,45 @@ TEST(MivaroCli, EndsQuietlyAtOnceWhenItsReaderGoesAway) {
 }
 
 TEST(MivaroCli, PrintsTheSameNumbersForTheSameSeed) {
-  const std::vector<std::string> args{"generate", "--count",  "500", "--seed",
-                                      "31337",    "--region", "qc",  "--json"};
-  const RunResult first = RunCli(args);
-  const RunResult second = RunCli(args);
-  EXPECT_EQ(first.status, 0);
-  EXPECT_EQ(first.out, second.out);
-  EXPECT_EQ(Lines(first.out).size(), 500U);
-  std::vector<std::string> otherSeed = args;
-  otherSeed[4] = "31338";
-  EXPECT_NE(RunCli(otherSeed).out, first.out);
+  for (const std::vector<std::string>& options :
+       {std::vector<std::string>{"--region", "qc", "--json"},
+        {"--unique", "--digits", "0-9"},
+        {"--invalid", "checksum,length,letters,grouping,zeros", "--csv"}}) {
+    std::vector<std::string> args{"generate", "--count", "500", "--seed", "31337"};
+    args.insert(args.end(), options.begin(), options.end());
+    const RunResult first = RunCli(args);
+    const RunResult second = RunCli(args);
+    EXPECT_EQ(first.status, 0);
+    EXPECT_EQ(first.out, second.out);
+    EXPECT_GE(Lines(first.out).size(), 500U);
+    args[4] = "31338";
+    EXPECT_NE(RunCli(args).out, first.out);
+  }
+}
+
+TEST(MivaroCli, GeneratesEveryDistinctNumberOfAFirstDigitAndNotOneMore) {
+  // 4 304 672 valid numbers start with 9 and have digits 1-9 only.
+  const std::string numbers = TempPath("unique");
+  const RunResult all = RunCli({"generate", "--unique", "--first-digit", "9", "--count", "4304672"},
+                               "/dev/null", numbers);
+  EXPECT_EQ(all.status, 0) << all.err;
+  std::vector<std::uint32_t> seen;
+  std::ifstream in(numbers);
+  for (std::string line; std::getline(in, line);) {
+    ASSERT_EQ(line.size(), 9U);
+    ASSERT_EQ(line.front(), '9');
+    seen.push_back(static_cast<std::uint32_t>(std::stoul(line)));
+  }
+  std::remove(numbers.c_str());
+  std::sort(seen.begin(), seen.end());
+  EXPECT_EQ(seen.size(), 4'304'672U);
+  EXPECT_EQ(std::adjacent_find(seen.begin(), seen.end()), seen.end());
+
+  const RunResult oneMore =
+      RunCli({"generate", "--unique", "--first-digit", "9", "--count", "4304673"});
+  EXPECT_EQ(oneMore.status, 2);
+  EXPECT_EQ(oneMore.out, "");
+  EXPECT_NE(oneMore.err.find("4304672 distinct valid numbers"), std::string::npos) << oneMore.err;
 }
 
 struct RoundTripRow {

@@ -8,6 +8,8 @@
 
 #include "cli/commands.h"
 #include "cli/fast_generator.h"
+#include "cli/invalid_generator.h"
+#include "cli/records.h"
 #include "core/evaluation.h"
 #include "core/generator.h"
 #include "support/null_observer.h"
@@ -175,6 +177,103 @@ struct RegionListRow {
   const char* list;
   const char* flags;  // box order AB..SK, or nullptr when refused
 };
+
+TEST(GenerateStatistics, DigitsZeroToNineAreUniformInEveryPositionTheCheckDigitToo) {
+  // With 0-9, positions 2 to 8 are uniform, so their weighted sum is uniform
+  // modulo 10 and so is the check digit that completes it; the first digit is
+  // uniform over 1-9. 27.88 is the 0.1% critical value with 9 degrees of
+  // freedom.
+  FastGenerator generator(FirstDigitRule::ForRegions({}), 77, DigitRange::ZeroToNine);
+  constexpr int kDraws = 200'000;
+  std::array<std::array<int, 10>, kNumberLength> counts{};
+  for (int i = 0; i < kDraws; ++i) {
+    const std::string number = NextNumber(generator);
+    ASSERT_TRUE(PassesCheck(number)) << number;
+    for (std::size_t position = 0; position < kNumberLength; ++position) {
+      ++counts[position][static_cast<std::size_t>(number[position] - '0')];
+    }
+  }
+  EXPECT_EQ(counts[0][0], 0);
+  std::array<double, 10> firstChances{};
+  std::fill(firstChances.begin() + 1, firstChances.end(), 1.0 / 9);
+  EXPECT_LT(ChiSquare(counts[0], firstChances, kDraws), kCritical);
+  for (std::size_t position = 1; position < kNumberLength; ++position) {
+    SCOPED_TRACE(position + 1);
+    double chiSquare = 0;
+    for (const int count : counts[position]) {
+      chiSquare += (count - kDraws / 10.0) * (count - kDraws / 10.0) / (kDraws / 10.0);
+    }
+    EXPECT_LT(chiSquare, 27.88);
+  }
+}
+
+TEST(CountValidNumbers, AgreesWithCountingEveryNumberOneByOne) {
+  // Published in the README: the distinct valid numbers of one first digit.
+  EXPECT_EQ(CountValidNumbers(FirstDigitRule::ForDigit(9), DigitRange::OneToNine), 4'304'672U);
+  EXPECT_EQ(CountValidNumbers(FirstDigitRule::ForDigit(9), DigitRange::ZeroToNine), 10'000'000U);
+  EXPECT_EQ(CountValidNumbers(FirstDigitRule::ForDigit(0), DigitRange::ZeroToNine), 9'999'999U);
+  EXPECT_EQ(CountValidNumbers(FirstDigitRule::ForRegions({}), DigitRange::OneToNine),
+            9 * 4'304'672U);
+  // The same, by trying every place the generator can draw.
+  for (const auto& [digit, range] :
+       {std::pair{9, DigitRange::OneToNine}, std::pair{0, DigitRange::OneToNine},
+        std::pair{0, DigitRange::ZeroToNine}}) {
+    const FirstDigitRule rule = FirstDigitRule::ForDigit(digit);
+    FastGenerator generator(rule, 1, range);
+    std::array<char, kNumberLength> number{};
+    std::uint64_t valid = 0;
+    for (std::uint32_t place = 0; place < generator.Places(); ++place) {
+      if (generator.Decode(place, number)) {
+        ++valid;
+        ASSERT_TRUE(PassesCheck(std::string(number.data(), number.size())));
+      }
+    }
+    EXPECT_EQ(valid, CountValidNumbers(rule, range)) << digit;
+  }
+}
+
+struct InvalidRow {
+  InvalidKind kind;
+  std::set<Malformed> reasons;  // None: well formed, and the check fails
+  bool keepsFirstDigit;
+};
+
+TEST(InvalidGenerator, EveryKindFailsValidateForItsOwnReason) {
+  const InvalidRow kRows[] = {
+      {InvalidKind::Checksum, {Malformed::None}, true},
+      {InvalidKind::Length, {Malformed::TooLong, Malformed::NotNineDigits}, true},
+      {InvalidKind::Letters, {Malformed::NotDigitsOnly}, true},
+      {InvalidKind::Grouping, {Malformed::BadGrouping}, true},
+      {InvalidKind::Zeros, {Malformed::None}, false},
+  };
+  for (const InvalidRow& row : kRows) {
+    SCOPED_TRACE(static_cast<int>(row.kind));
+    for (const DigitRange range : {DigitRange::OneToNine, DigitRange::ZeroToNine}) {
+      InvalidGenerator generator(FirstDigitRule::ForDigit(5), true, 11, range, {row.kind},
+                                 NumberStyle::Spaced);
+      std::set<Malformed> seen;
+      std::string text;
+      for (int i = 0; i < 3000; ++i) {
+        generator.Next(text);
+        const ParsedEntry parsed = ParseEntry(text);
+        const Record record = CheckEntry(parsed);
+        ASSERT_TRUE(row.reasons.contains(record.error)) << text;
+        ASSERT_FALSE(!record.IsMalformed() && record.result.IsValid) << text;
+        if (row.keepsFirstDigit) {
+          ASSERT_EQ(text.front(), '5') << text;
+        }
+        seen.insert(record.error);
+      }
+      EXPECT_EQ(seen, row.reasons);
+    }
+  }
+  // Zeros and checksum follow --format; both kinds drawn from one list.
+  InvalidGenerator zeros(FirstDigitRule::ForRegions({}), false, 3, DigitRange::OneToNine,
+                         {InvalidKind::Zeros}, NumberStyle::Dashed);
+  std::string text;
+  zeros.Next(text);
+  EXPECT_EQ(text, "000-000-000");
+}
 
 TEST(ParseRegionList, ReadsCaptionsInAnyCaseAndRefusesUnknownOrEmptyOnes) {
   const RegionListRow kRows[] = {

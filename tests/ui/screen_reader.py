@@ -62,7 +62,9 @@ def expect(condition, message):
 def main():
     program = sys.argv[1]
     # The accessibility bus is started on demand by the session bus, which
-    # dbus-run-session ends (with it) when this script returns.
+    # dbus-run-session ends (with it) when this script returns. It is started
+    # here, before the window, so the window finds it the moment it looks.
+    pyatspi.Registry.getDesktop(0)
     env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb")
     window = subprocess.Popen([program], env=env, stdout=subprocess.DEVNULL,
                               stderr=subprocess.PIPE, text=True)
