@@ -24,6 +24,7 @@
 #include <string_view>
 
 #include "ui/form1.h"
+#include "ui/translations.h"
 
 namespace {
 
@@ -63,6 +64,8 @@ int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   std::unique_ptr<QMainWindow> window;
   if (which == "form1") {
+    // As the program does: in French when the environment asks for it.
+    mivaro::ui::InstallTranslations(application);
     window = std::make_unique<mivaro::ui::Form1>();
   } else if (which == "controls") {
     window = PlainControlsWindow();

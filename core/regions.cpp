@@ -24,20 +24,39 @@ constexpr std::array<int, 1> kDigits9{9};
 constexpr std::array<GroupFacts, 8> kGroups{{
     {kDigits1,
      "Atlantic",
-     "Nova Scotia, New Brunswick, Prince Edward Island, and Newfoundland and Labrador",
+     MIVARO_TRANSLATABLE(
+         "mivaro::Regions",
+         "Nova Scotia, New Brunswick, Prince Edward Island, and Newfoundland and Labrador"),
      {},
      {}},
-    {kDigits23, "Quebec", "Quebec", {}, {}},
-    {kDigits45, "Ontario", "Ontario", {}, {}},
+    {kDigits23, "Quebec", MIVARO_TRANSLATABLE("mivaro::Regions", "Quebec"), {}, {}},
+    {kDigits45, "Ontario", MIVARO_TRANSLATABLE("mivaro::Regions", "Ontario"), {}, {}},
     {kDigits6,
      "PrairiesNorth",
-     "Manitoba, Saskatchewan, Alberta, Northwest Territories, and Nunavut",
+     MIVARO_TRANSLATABLE("mivaro::Regions",
+                         "Manitoba, Saskatchewan, Alberta, Northwest Territories, and Nunavut"),
      {},
      {}},
-    {kDigits7, "PacificNorth", "British Columbia and Yukon", {}, {}},
-    {kDigits0, "ForeignTax", {}, "SIN is VALID for FOREIGN//TAX", "foreign/tax"},
-    {kDigits8, "Dummy", {}, "SIN is VALID but DUMMY", "dummy"},
-    {kDigits9, "Temporary", {}, "SIN is VALID for TEMPORARY", "temporary"},
+    {kDigits7,
+     "PacificNorth",
+     MIVARO_TRANSLATABLE("mivaro::Regions", "British Columbia and Yukon"),
+     {},
+     {}},
+    {kDigits0,
+     "ForeignTax",
+     {},
+     MIVARO_TRANSLATABLE("mivaro::Regions", "SIN is VALID for FOREIGN//TAX"),
+     "foreign/tax"},
+    {kDigits8,
+     "Dummy",
+     {},
+     MIVARO_TRANSLATABLE("mivaro::Regions", "SIN is VALID but DUMMY"),
+     "dummy"},
+    {kDigits9,
+     "Temporary",
+     {},
+     MIVARO_TRANSLATABLE("mivaro::Regions", "SIN is VALID for TEMPORARY"),
+     "temporary"},
 }};
 
 // Indexed by digit value 0..9.
@@ -86,13 +105,13 @@ std::optional<std::string_view> RegionText(RegionGroup group) {
   return text;
 }
 
-std::optional<std::string> RegionMessage(RegionGroup group) {
+std::optional<std::string> RegionMessage(RegionGroup group, ShownText shown) {
   const auto text = RegionText(group);
   if (!text) return std::nullopt;
-  std::string message(kRegionMessageLead);
-  message += "\r\n";
-  message += *text;
-  return message;
+  const auto show = [shown](std::string_view part) {
+    return shown != nullptr ? shown(part) : std::string(part);
+  };
+  return show(kRegionMessageLead) + "\r\n" + show(*text);
 }
 
 std::optional<std::string_view> SeriesMessage(RegionGroup group) {

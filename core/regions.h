@@ -8,7 +8,16 @@
 #include <string>
 #include <string_view>
 
+// Marks a text that people read so that Qt's lupdate collects it for
+// translation (it is told to read this as QT_TRANSLATE_NOOP), while the core
+// stays free of Qt: the text itself is all the macro leaves. The window shows
+// such texts through QCoreApplication::translate(kTextContext, text).
+#define MIVARO_TRANSLATABLE(context, text) text
+
 namespace mivaro {
+
+// The translation context of every text marked in the core.
+inline constexpr char kTextContext[] = "mivaro::Regions";
 
 // What the first digit of a SIN stands for: a region of issue or a series.
 enum class RegionGroup : std::uint8_t {
@@ -42,19 +51,21 @@ struct RegionBox {
 // The thirteen boxes in the order Check1..Check13. Every other table of
 // regions is derived from this one.
 inline constexpr std::array<RegionBox, kRegionBoxCount> kRegionBoxes{{
-    {"AB", "Alberta", RegionGroup::PrairiesNorth},
-    {"BC", "British Columbia", RegionGroup::PacificNorth},
-    {"MB", "Manitoba", RegionGroup::PrairiesNorth},
-    {"NB", "New Brunswick", RegionGroup::Atlantic},
-    {"NU", "Nunavut", RegionGroup::PrairiesNorth},
-    {"NWT", "Northwest Territories", RegionGroup::PrairiesNorth},
-    {"ON", "Ontario", RegionGroup::Ontario},
-    {"PEI", "Prince Edward Island", RegionGroup::Atlantic},
-    {"NF", "Newfoundland and Labrador", RegionGroup::Atlantic},
-    {"QC", "Quebec", RegionGroup::Quebec},
-    {"YT", "Yukon", RegionGroup::PacificNorth},
-    {"NS", "Nova Scotia", RegionGroup::Atlantic},
-    {"SK", "Saskatchewan", RegionGroup::PrairiesNorth},
+    {"AB", MIVARO_TRANSLATABLE("mivaro::Regions", "Alberta"), RegionGroup::PrairiesNorth},
+    {"BC", MIVARO_TRANSLATABLE("mivaro::Regions", "British Columbia"), RegionGroup::PacificNorth},
+    {"MB", MIVARO_TRANSLATABLE("mivaro::Regions", "Manitoba"), RegionGroup::PrairiesNorth},
+    {"NB", MIVARO_TRANSLATABLE("mivaro::Regions", "New Brunswick"), RegionGroup::Atlantic},
+    {"NU", MIVARO_TRANSLATABLE("mivaro::Regions", "Nunavut"), RegionGroup::PrairiesNorth},
+    {"NWT", MIVARO_TRANSLATABLE("mivaro::Regions", "Northwest Territories"),
+     RegionGroup::PrairiesNorth},
+    {"ON", MIVARO_TRANSLATABLE("mivaro::Regions", "Ontario"), RegionGroup::Ontario},
+    {"PEI", MIVARO_TRANSLATABLE("mivaro::Regions", "Prince Edward Island"), RegionGroup::Atlantic},
+    {"NF", MIVARO_TRANSLATABLE("mivaro::Regions", "Newfoundland and Labrador"),
+     RegionGroup::Atlantic},
+    {"QC", MIVARO_TRANSLATABLE("mivaro::Regions", "Quebec"), RegionGroup::Quebec},
+    {"YT", MIVARO_TRANSLATABLE("mivaro::Regions", "Yukon"), RegionGroup::PacificNorth},
+    {"NS", MIVARO_TRANSLATABLE("mivaro::Regions", "Nova Scotia"), RegionGroup::Atlantic},
+    {"SK", MIVARO_TRANSLATABLE("mivaro::Regions", "Saskatchewan"), RegionGroup::PrairiesNorth},
 }};
 
 // The five region groups in the order the generator tries them, which is the
@@ -65,7 +76,8 @@ inline constexpr std::array<RegionGroup, 5> kRegionPriority{
 };
 
 // The first line of every region message, before CR LF and the region text.
-inline constexpr std::string_view kRegionMessageLead = "SIN is VALID for:";
+inline constexpr std::string_view kRegionMessageLead =
+    MIVARO_TRANSLATABLE("mivaro::Regions", "SIN is VALID for:");
 
 // Returns the group a first character stands for, or nothing when it is not
 // an ASCII digit.
@@ -84,9 +96,14 @@ RegionFlags RegionFlagsFor(RegionGroup group);
 // Returns the region text of a group ("Quebec", ...), or nothing for a series.
 std::optional<std::string_view> RegionText(RegionGroup group);
 
+// Turns a text of the core's tables into the text shown, for example its
+// translation; none shows it as it is.
+using ShownText = std::string (*)(std::string_view text);
+
 // Returns the message shown for a region group whether or not the number
-// passes: "SIN is VALID for:", CR LF, the region text. Nothing for a series.
-std::optional<std::string> RegionMessage(RegionGroup group);
+// passes: "SIN is VALID for:", CR LF, the region text, each as shown. Nothing
+// for a series.
+std::optional<std::string> RegionMessage(RegionGroup group, ShownText shown = nullptr);
 
 // Returns the message shown for a series only when the number passes, or
 // nothing for a region group.

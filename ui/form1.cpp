@@ -17,6 +17,7 @@
 #include "core/evaluation.h"
 #include "core/version.h"
 #include "ui/toolkit.h"
+#include "ui/translations.h"
 
 namespace mivaro::ui {
 namespace {
@@ -62,17 +63,10 @@ void PlaceWidget(QWidget* widget, const Place& place) {
   widget->setGeometry(Twips(place.left), Twips(place.top), Twips(place.width), Twips(place.height));
 }
 
-// The author credit and contact lines of the About message. Mivaro publishes
-// no personal accounts, so these are neutral values.
-constexpr char kAuthorCredit[] = "the Mivaro developers";
+// The contact lines of the About message. Mivaro publishes no personal
+// accounts, so these are neutral values.
 constexpr char kEmail[] = "mivaro@example.org";
-constexpr char kTwitter[] = "not published";
-constexpr char kBitCoin[] = "not published";
 constexpr char kBlog[] = "https://example.org/mivaro";
-
-const QString kCheckPrefix = QStringLiteral("Check: ");
-const QString kCheckSumPrefix = QStringLiteral("CheckSum: ");
-const QString kGeneratedPrefix = QStringLiteral("Generated: ");
 
 }  // namespace
 
@@ -116,14 +110,14 @@ void Form1::BuildControls() {
   // Created in tab order; Qt's default focus chain follows creation order.
   Text1 = new QLineEdit(QStringLiteral("888888888"), client);
   Text1->setObjectName(QStringLiteral("Text1"));
-  Text1->setAccessibleName(QStringLiteral("SIN"));
+  Text1->setAccessibleName(tr("SIN"));
   // QLineEdit would otherwise cut a paste at 32767 characters; the entry is
   // taken as typed and judged by Validate.
   Text1->setMaxLength(INT_MAX);
   PlaceWidget(Text1, kText1);
 
-  Command1 = new QPushButton(QStringLiteral("Validate"), client);
-  Command2 = new QPushButton(QStringLiteral("Generate"), client);
+  Command1 = new QPushButton(tr("Validate"), client);
+  Command2 = new QPushButton(tr("Generate"), client);
   Command1->setObjectName(QStringLiteral("Command1"));
   Command2->setObjectName(QStringLiteral("Command2"));
   for (QPushButton* button : {Command1, Command2}) {
@@ -136,18 +130,18 @@ void Form1::BuildControls() {
   connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
   connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
 
-  Label1 = new QLabel(QStringLiteral("Sum:"), client);
-  Label2 = new QLabel(QStringLiteral("Sum:"), client);
-  Label3 = new QLabel(QStringLiteral("Generated:"), client);
+  Label1 = new QLabel(tr("Sum:"), client);
+  Label2 = new QLabel(tr("Sum:"), client);
+  Label3 = new QLabel(tr("Generated:"), client);
   Label1->setObjectName(QStringLiteral("Label1"));
   Label2->setObjectName(QStringLiteral("Label2"));
   Label3->setObjectName(QStringLiteral("Label3"));
   // No accessible names: a screen reader then reads each label's current
   // caption, and Qt tells it whenever the caption changes. What the value is
   // goes in the description.
-  Label1->setAccessibleDescription(QStringLiteral("Check sum"));
-  Label2->setAccessibleDescription(QStringLiteral("Check values"));
-  Label3->setAccessibleDescription(QStringLiteral("Generated attempts"));
+  Label1->setAccessibleDescription(tr("Check sum"));
+  Label2->setAccessibleDescription(tr("Check values"));
+  Label3->setAccessibleDescription(tr("Generated attempts"));
   PlaceWidget(Label1, kLabel1);
   PlaceWidget(Label2, kLabel2);
   PlaceWidget(Label3, kLabel3);
@@ -157,7 +151,7 @@ void Form1::BuildControls() {
     check->setObjectName(QStringLiteral("Check%1").arg(box + 1));
     // Named by its caption, so "click NB" by voice reaches it; the province
     // is the description.
-    check->setAccessibleDescription(FromUtf8(kRegionBoxes[box].Name));
+    check->setAccessibleDescription(CoreText(kRegionBoxes[box].Name));
     PlaceWidget(check, kCheckPlaces[box]);
     Check[box] = check;
   }
@@ -173,16 +167,16 @@ void Form1::BuildMenu() {
   // The menu belongs in the window on every desktop, never in a global bar.
   bar->setNativeMenuBar(false);
 
-  QMenu* file = bar->addMenu(QStringLiteral("File"));
+  QMenu* file = bar->addMenu(tr("File"));
   file->setObjectName(QStringLiteral("File"));
-  Save = file->addAction(QStringLiteral("Save"));
+  Save = file->addAction(tr("Save"));
   Save->setObjectName(QStringLiteral("Save"));
   Save->setEnabled(false);
-  Exit = file->addAction(QStringLiteral("Exit"));
+  Exit = file->addAction(tr("Exit"));
   Exit->setObjectName(QStringLiteral("Exit"));
   connect(Exit, &QAction::triggered, this, &Form1::Exit_Click);
 
-  About = bar->addAction(QStringLiteral("About"));
+  About = bar->addAction(tr("About"));
   About->setObjectName(QStringLiteral("About"));
   connect(About, &QAction::triggered, this, &Form1::About_Click);
 }
@@ -205,17 +199,17 @@ void Form1::Command1_Click() {
 
   switch (ClassifyEntry(state_.NumberText)) {
     case EntryKind::TooLong:
-      services_.showMessage(this, QStringLiteral("SIN # is only 9 digits!"));
+      services_.showMessage(this, tr("SIN # is only 9 digits!"));
       Text1->setText(QString());
       return;
     // A short entry or one with other characters is never evaluated: it would
     // reuse digits an earlier number left in the tables. The entry stays in
     // Text1 so the user can correct it.
     case EntryKind::NotDigitsOnly:
-      services_.showMessage(this, QStringLiteral("SIN # must contain only digits!"));
+      services_.showMessage(this, tr("SIN # must contain only digits!"));
       return;
     case EntryKind::TooShort:
-      services_.showMessage(this, QStringLiteral("SIN # must be 9 digits!"));
+      services_.showMessage(this, tr("SIN # must be 9 digits!"));
       return;
     case EntryKind::WellFormed:
       break;
@@ -230,12 +224,14 @@ void Form1::Command1_Click() {
   const RegionGroup group = RegionForDigit(state_.NumberText.front()).value();
   WriteRegionFlags(RegionFlagsFor(group));
 
-  if (const auto message = RegionMessage(group)) services_.showMessage(this, FromUtf8(*message));
+  if (const auto message = RegionMessage(group, CoreTextUtf8)) {
+    services_.showMessage(this, FromUtf8(*message));
+  }
   state_.IsValid = result.IsValid;
   if (!state_.IsValid) {
-    services_.showMessage(this, QStringLiteral("SIN is INVALID"));
+    services_.showMessage(this, tr("SIN is INVALID"));
   } else if (const auto series = SeriesMessage(group)) {
-    services_.showMessage(this, FromUtf8(*series));
+    services_.showMessage(this, CoreText(*series));
   }
 }
 
@@ -255,18 +251,20 @@ void Form1::About_Click() {
 QString Form1::AboutMessage() const {
   const QString name = QStringLiteral("Mivaro v") + FromUtf8(state_.AppVersion);
   return QStringList{
-      name + QStringLiteral(" by ") + QString::fromLatin1(kAuthorCredit),
+      //: The first line of About: %1 is the program's name and version.
+      tr("%1 by the Mivaro developers").arg(name),
       name,
-      QStringLiteral("E-Mail: ") + QString::fromLatin1(kEmail),
-      QStringLiteral("Twitter: ") + QString::fromLatin1(kTwitter),
-      QStringLiteral("BitCoin: ") + QString::fromLatin1(kBitCoin),
-      QStringLiteral("Blog: ") + QString::fromLatin1(kBlog),
+      tr("E-Mail: %1").arg(QString::fromLatin1(kEmail)),
+      tr("Twitter: %1").arg(tr("not published")),
+      tr("BitCoin: %1").arg(tr("not published")),
+      tr("Blog: %1").arg(QString::fromLatin1(kBlog)),
   }
       .join(QStringLiteral("\r\n"));
 }
 
 void Form1::AttemptBegun(std::uint64_t Attempts) {
-  SetCaption(Label3, kGeneratedPrefix + QString::number(Attempts));
+  //: %1 is how many numbers this run has drawn so far.
+  SetCaption(Label3, tr("Generated: %1").arg(Attempts));
 }
 
 void Form1::CandidateDrawn(std::string_view NumberText) {
@@ -283,8 +281,10 @@ void Form1::CandidateEvaluated(const EvaluationResult& result) {
 void Form1::ShowCheckLabels(const EvaluationResult& result) {
   Label1->setVisible(true);
   Label2->setVisible(true);
-  SetCaption(Label2, kCheckPrefix + FromUtf8(result.CheckString));
-  SetCaption(Label1, kCheckSumPrefix + QString::number(result.CheckSum));
+  //: %1 is the nine weighted check values, written one after another.
+  SetCaption(Label2, tr("Check: %1").arg(FromUtf8(result.CheckString)));
+  //: %1 is the sum of the check values, 0 to 81.
+  SetCaption(Label1, tr("CheckSum: %1").arg(result.CheckSum));
 }
 
 RegionFlags Form1::ReadRegionFlags() const {

@@ -14,7 +14,9 @@
 //
 // Every message box, every pause and every random value goes through the
 // Form1Services the window was built with, so tests can record the messages,
-// skip the pauses and script the draws.
+// skip the pauses and script the draws. Every text shown is the window's own
+// tr() text or a text of the core's tables passed through CoreText, so both
+// appear in the language whose translation the program installed.
 
 #include <QMainWindow>
 #include <array>

@@ -15,23 +15,76 @@
 #include "core/entry.h"
 #include "form1_harness.h"
 #include "quiet_offscreen.h"
+#include "ui/translations.h"
 
 using mivaro::testing::Form1Harness;
 
 namespace {
 
-const QString kAtlantic = QStringLiteral(
-    "SIN is VALID for:\r\n"
-    "Nova Scotia, New Brunswick, Prince Edward Island, and Newfoundland and Labrador");
-const QString kOntario = QStringLiteral("SIN is VALID for:\r\nOntario");
-const QString kQuebec = QStringLiteral("SIN is VALID for:\r\nQuebec");
-const QString kPrairies = QStringLiteral(
-    "SIN is VALID for:\r\nManitoba, Saskatchewan, Alberta, Northwest Territories, and Nunavut");
-const QString kPacific = QStringLiteral("SIN is VALID for:\r\nBritish Columbia and Yukon");
-const QString kInvalid = QStringLiteral("SIN is INVALID");
-const QString kTooLong = QStringLiteral("SIN # is only 9 digits!");
-const QString kNotDigits = QStringLiteral("SIN # must contain only digits!");
-const QString kTooShort = QStringLiteral("SIN # must be 9 digits!");
+// The window's texts in the language of the current run: English, or the
+// French of mivaro_fr.ts (main runs every test once in each).
+bool g_french = false;
+
+QString Tr(const char* english, const char* french) {
+  return QString::fromUtf8(g_french ? french : english);
+}
+
+QString Atlantic() {
+  return Tr(
+      "SIN is VALID for:\r\n"
+      "Nova Scotia, New Brunswick, Prince Edward Island, and Newfoundland and Labrador",
+      "NAS VALIDE pour\u00A0:\r\n"
+      "Nouvelle-\u00C9cosse, Nouveau-Brunswick, \u00CEle-du-Prince-\u00C9douard et "
+      "Terre-Neuve-et-Labrador");
+}
+QString Ontario() {
+  return Tr("SIN is VALID for:\r\nOntario", "NAS VALIDE pour\u00A0:\r\nOntario");
+}
+QString Quebec() {
+  return Tr("SIN is VALID for:\r\nQuebec", "NAS VALIDE pour\u00A0:\r\nQu\u00E9bec");
+}
+QString Prairies() {
+  return Tr(
+      "SIN is VALID for:\r\nManitoba, Saskatchewan, Alberta, Northwest Territories, and "
+      "Nunavut",
+      "NAS VALIDE pour\u00A0:\r\nManitoba, Saskatchewan, Alberta, Territoires du "
+      "Nord-Ouest et Nunavut");
+}
+QString Pacific() {
+  return Tr("SIN is VALID for:\r\nBritish Columbia and Yukon",
+            "NAS VALIDE pour\u00A0:\r\nColombie-Britannique et Yukon");
+}
+QString Temporary() {
+  return Tr("SIN is VALID for TEMPORARY", "NAS VALIDE pour TEMPORAIRE");
+}
+QString Dummy() {
+  return Tr("SIN is VALID but DUMMY", "NAS VALIDE mais FICTIF");
+}
+QString ForeignTax() {
+  return Tr("SIN is VALID for FOREIGN//TAX", "NAS VALIDE pour \u00C9TRANGER//IMP\u00D4T");
+}
+QString Invalid() {
+  return Tr("SIN is INVALID", "NAS INVALIDE");
+}
+QString TooLong() {
+  return Tr("SIN # is only 9 digits!", "Le NAS ne compte que 9 chiffres!");
+}
+QString NotDigits() {
+  return Tr("SIN # must contain only digits!", "Le NAS ne doit contenir que des chiffres!");
+}
+QString TooShort() {
+  return Tr("SIN # must be 9 digits!", "Le NAS doit compter 9 chiffres!");
+}
+// The captions of the three labels, with their values.
+QString Check(const char* values) {
+  return Tr("Check: ", "Contr\u00F4le\u00A0: ") + QString::fromLatin1(values);
+}
+QString Sum(int sum) {
+  return Tr("CheckSum: ", "Somme\u00A0: ") + QString::number(sum);
+}
+QString Generated(int attempts) {
+  return Tr("Generated: ", "G\u00E9n\u00E9r\u00E9s\u00A0: ") + QString::number(attempts);
+}
 
 const QString kAtlanticFlags = QStringLiteral("0001000110010");
 const QString kOntarioFlags = QStringLiteral("0000001000000");
@@ -140,14 +193,14 @@ class Form1Test : public QObject {
 
   void namesEveryControlForScreenReaders() {
     Form1Harness h;
-    QCOMPARE(AccessibleText(h.Text1(), QAccessible::Name), QStringLiteral("SIN"));
+    QCOMPARE(AccessibleText(h.Text1(), QAccessible::Name), Tr("SIN", "NAS"));
     for (QWidget* widget : h.form->centralWidget()->findChildren<QWidget*>()) {
       QVERIFY2(!AccessibleText(widget, QAccessible::Name).isEmpty(),
                qPrintable(widget->objectName()));
     }
     QCOMPARE(AccessibleText(h.Check(9), QAccessible::Name), QStringLiteral("NF"));
     QCOMPARE(AccessibleText(h.Check(9), QAccessible::Description),
-             QStringLiteral("Newfoundland and Labrador"));
+             Tr("Newfoundland and Labrador", "Terre-Neuve-et-Labrador"));
   }
 
   void screenReadersHearEveryCaptionTheWindowShows_data() {
@@ -165,8 +218,7 @@ class Form1Test : public QObject {
     } else {
       h.Generate();
       // Each count written during the run was heard as it was painted.
-      QCOMPARE(h.label3NamesAtPauses,
-               (QStringList{QStringLiteral("Generated: 1"), QStringLiteral("Generated: 2")}));
+      QCOMPARE(h.label3NamesAtPauses, (QStringList{Generated(1), Generated(2)}));
     }
     for (int label = 1; label <= 3; ++label) {
       QLabel* shown = h.Label(label);
@@ -184,14 +236,14 @@ class Form1Test : public QObject {
     Form1Harness h;
     const QList<QAction*> bar = h.form->menuBar()->actions();
     QCOMPARE(bar.size(), 2);
-    QCOMPARE(bar[0]->text(), QStringLiteral("File"));
-    QCOMPARE(bar[1]->text(), QStringLiteral("About"));
+    QCOMPARE(bar[0]->text(), Tr("File", "Fichier"));
+    QCOMPARE(bar[1]->text(), Tr("About", "\u00C0 propos"));
     QVERIFY(bar[1]->menu() == nullptr);
     const QList<QAction*> file = bar[0]->menu()->actions();
     QCOMPARE(file.size(), 2);
-    QCOMPARE(file[0]->text(), QStringLiteral("Save"));
+    QCOMPARE(file[0]->text(), Tr("Save", "Enregistrer"));
     QVERIFY(!file[0]->isEnabled());
-    QCOMPARE(file[1]->text(), QStringLiteral("Exit"));
+    QCOMPARE(file[1]->text(), Tr("Exit", "Quitter"));
     for (QAction* action : {bar[0], bar[1], file[0], file[1]}) {
       QVERIFY(action->shortcut().isEmpty());
       QVERIFY(!action->text().contains(u'&'));
@@ -221,12 +273,13 @@ class Form1Test : public QObject {
     QCOMPARE(h.messages.size(), 1);
     const QStringList lines = h.messages[0].split(QStringLiteral("\r\n"));
     QCOMPARE(lines.size(), 6);
-    QCOMPARE(lines[0], QStringLiteral("Mivaro v1.1 by the Mivaro developers"));
+    QCOMPARE(lines[0], Tr("Mivaro v1.1 by the Mivaro developers",
+                          "Mivaro v1.1 par les d\u00E9veloppeurs de Mivaro"));
     QCOMPARE(lines[1], QStringLiteral("Mivaro v1.1"));
-    QVERIFY(lines[2].startsWith(QStringLiteral("E-Mail: ")));
-    QVERIFY(lines[3].startsWith(QStringLiteral("Twitter: ")));
-    QVERIFY(lines[4].startsWith(QStringLiteral("BitCoin: ")));
-    QVERIFY(lines[5].startsWith(QStringLiteral("Blog: ")));
+    QVERIFY(lines[2].startsWith(Tr("E-Mail: ", "Courriel\u00A0: ")));
+    QVERIFY(lines[3].startsWith(Tr("Twitter: ", "Twitter\u00A0: ")));
+    QVERIFY(lines[4].startsWith(Tr("BitCoin: ", "BitCoin\u00A0: ")));
+    QVERIFY(lines[5].startsWith(Tr("Blog: ", "Blogue\u00A0: ")));
     QCOMPARE(h.Text1()->text(), QStringLiteral("typed"));
     QCOMPARE(h.Flags(), flags);
     QCOMPARE(h.Label(1)->text(), label1);
@@ -300,56 +353,35 @@ class Form1Test : public QObject {
     QTest::addColumn<QStringList>("messages");
     QTest::addColumn<bool>("valid");
 
-    QTest::newRow("123456782 Atlantic, valid")
-        << "123456782"
-        << "Check: 143853772"
-        << "CheckSum: 40" << kAtlanticFlags << QStringList{kAtlantic} << true;
+    QTest::newRow("123456782 Atlantic, valid") << "123456782" << Check("143853772") << Sum(40)
+                                               << kAtlanticFlags << QStringList{Atlantic()} << true;
     QTest::newRow("111111111 Atlantic, invalid")
-        << "111111111"
-        << "Check: 121212121"
-        << "CheckSum: 13" << kAtlanticFlags << QStringList{kAtlantic, kInvalid} << false;
-    QTest::newRow("999999998 temporary, valid")
-        << "999999998"
-        << "Check: 999999998"
-        << "CheckSum: 80" << kNoFlags << QStringList{"SIN is VALID for TEMPORARY"} << true;
-    QTest::newRow("000000000 zero sum, invalid")
-        << "000000000"
-        << "Check: 000000000"
-        << "CheckSum: 0" << kNoFlags << QStringList{kInvalid} << false;
+        << "111111111" << Check("121212121") << Sum(13) << kAtlanticFlags
+        << QStringList{Atlantic(), Invalid()} << false;
+    QTest::newRow("999999998 temporary, valid") << "999999998" << Check("999999998") << Sum(80)
+                                                << kNoFlags << QStringList{Temporary()} << true;
+    QTest::newRow("000000000 zero sum, invalid") << "000000000" << Check("000000000") << Sum(0)
+                                                 << kNoFlags << QStringList{Invalid()} << false;
     QTest::newRow("800000002 dummy, valid")
-        << "800000002"
-        << "Check: 800000002"
-        << "CheckSum: 10" << kNoFlags << QStringList{"SIN is VALID but DUMMY"} << true;
+        << "800000002" << Check("800000002") << Sum(10) << kNoFlags << QStringList{Dummy()} << true;
     QTest::newRow("000000026 foreign or tax, valid")
-        << "000000026"
-        << "Check: 000000046"
-        << "CheckSum: 10" << kNoFlags << QStringList{"SIN is VALID for FOREIGN//TAX"} << true;
-    QTest::newRow("900000000 temporary, invalid")
-        << "900000000"
-        << "Check: 900000000"
-        << "CheckSum: 9" << kNoFlags << QStringList{kInvalid} << false;
-    QTest::newRow("400000006 Ontario, valid")
-        << "400000006"
-        << "Check: 400000006"
-        << "CheckSum: 10" << kOntarioFlags << QStringList{kOntario} << true;
+        << "000000026" << Check("000000046") << Sum(10) << kNoFlags << QStringList{ForeignTax()}
+        << true;
+    QTest::newRow("900000000 temporary, invalid") << "900000000" << Check("900000000") << Sum(9)
+                                                  << kNoFlags << QStringList{Invalid()} << false;
+    QTest::newRow("400000006 Ontario, valid") << "400000006" << Check("400000006") << Sum(10)
+                                              << kOntarioFlags << QStringList{Ontario()} << true;
     QTest::newRow("500000000 Ontario, invalid")
-        << "500000000"
-        << "Check: 500000000"
-        << "CheckSum: 5" << kOntarioFlags << QStringList{kOntario, kInvalid} << false;
-    QTest::newRow("300000007 Quebec, valid") << "300000007"
-                                             << "Check: 300000007"
-                                             << "CheckSum: 10"
-                                             << "0000000001000" << QStringList{kQuebec} << true;
+        << "500000000" << Check("500000000") << Sum(5) << kOntarioFlags
+        << QStringList{Ontario(), Invalid()} << false;
+    QTest::newRow("300000007 Quebec, valid") << "300000007" << Check("300000007") << Sum(10)
+                                             << "0000000001000" << QStringList{Quebec()} << true;
     QTest::newRow("600000004 Prairies and North, valid")
-        << "600000004"
-        << "Check: 600000004"
-        << "CheckSum: 10"
-        << "1010110000001" << QStringList{kPrairies} << true;
+        << "600000004" << Check("600000004") << Sum(10) << "1010110000001"
+        << QStringList{Prairies()} << true;
     QTest::newRow("700000000 Pacific and North, invalid")
-        << "700000000"
-        << "Check: 700000000"
-        << "CheckSum: 7"
-        << "0100000000100" << QStringList{kPacific, kInvalid} << false;
+        << "700000000" << Check("700000000") << Sum(7) << "0100000000100"
+        << QStringList{Pacific(), Invalid()} << false;
   }
 
   void validateShowsChecksRegionsAndMessagesInOrder() {
@@ -397,19 +429,19 @@ class Form1Test : public QObject {
     QTest::addColumn<QString>("text1After");
 
     const QString longPaste(100'000, u'7');
-    QTest::newRow("ten digits") << "1234567823" << kTooLong << "";
-    QTest::newRow("nine digits and a space") << "123456782 " << kTooLong << "";
-    QTest::newRow("hyphenated") << "123-456-782" << kTooLong << "";
-    QTest::newRow("very long paste") << longPaste << kTooLong << "";
-    QTest::newRow("a letter") << "12345678a" << kNotDigits << "12345678a";
-    QTest::newRow("inner space") << "1234 5678" << kNotDigits << "1234 5678";
-    QTest::newRow("fullwidth digits") << QStringLiteral("１２３４５６７８２") << kNotDigits
+    QTest::newRow("ten digits") << "1234567823" << TooLong() << "";
+    QTest::newRow("nine digits and a space") << "123456782 " << TooLong() << "";
+    QTest::newRow("hyphenated") << "123-456-782" << TooLong() << "";
+    QTest::newRow("very long paste") << longPaste << TooLong() << "";
+    QTest::newRow("a letter") << "12345678a" << NotDigits() << "12345678a";
+    QTest::newRow("inner space") << "1234 5678" << NotDigits() << "1234 5678";
+    QTest::newRow("fullwidth digits") << QStringLiteral("１２３４５６７８２") << NotDigits()
                                       << QStringLiteral("１２３４５６７８２");
-    QTest::newRow("emoji") << QStringLiteral("12345678😀") << kNotDigits
+    QTest::newRow("emoji") << QStringLiteral("12345678😀") << NotDigits()
                            << QStringLiteral("12345678😀");
-    QTest::newRow("five digits") << "12345" << kTooShort << "12345";
-    QTest::newRow("two digits") << "19" << kTooShort << "19";
-    QTest::newRow("empty") << "" << kTooShort << "";
+    QTest::newRow("five digits") << "12345" << TooShort() << "12345";
+    QTest::newRow("two digits") << "19" << TooShort() << "19";
+    QTest::newRow("empty") << "" << TooShort() << "";
   }
 
   void validateRefusesBadEntriesAndKeepsTheLastResult() {
@@ -426,8 +458,8 @@ class Form1Test : public QObject {
 
     QCOMPARE(h.messages, QStringList{message});
     QCOMPARE(h.Text1()->text(), text1After);
-    QCOMPARE(h.Label(2)->text(), QStringLiteral("Check: 121212121"));
-    QCOMPARE(h.Label(1)->text(), QStringLiteral("CheckSum: 13"));
+    QCOMPARE(h.Label(2)->text(), Check("121212121"));
+    QCOMPARE(h.Label(1)->text(), Sum(13));
     QVERIFY(h.Label(1)->isVisible());
     QCOMPARE(h.Flags(), kAllFlags);
     CompareResultState(h.form->State(), before);
@@ -436,7 +468,7 @@ class Form1Test : public QObject {
   void validateBeforeAnythingIsTypedAsksForNineDigits() {
     Form1Harness h;
     QTest::mouseClick(h.Command(1), Qt::LeftButton);
-    QCOMPARE(h.messages, QStringList{kTooShort});
+    QCOMPARE(h.messages, QStringList{TooShort()});
     QVERIFY(!h.Label(1)->isVisible());
     QVERIFY(!h.form->State().IsValid);
   }
@@ -472,21 +504,21 @@ class Form1Test : public QObject {
     QCOMPARE(h.pauses.size(), std::size_t{2});
     // First forced repaint: count 1 and the first candidate, no check labels yet.
     QCOMPARE(h.pauses[0].duration, std::chrono::milliseconds(75));
-    QCOMPARE(h.pauses[0].label3, QStringLiteral("Generated: 1"));
+    QCOMPARE(h.pauses[0].label3, Generated(1));
     QCOMPARE(h.pauses[0].text1, QStringLiteral("111111111"));
     QCOMPARE(h.pauses[0].label2, QString());
     QCOMPARE(h.pauses[0].label1, QString());
     // Second: count 2 and the second candidate beside the first one's checks.
     QCOMPARE(h.pauses[1].duration, std::chrono::milliseconds(75));
-    QCOMPARE(h.pauses[1].label3, QStringLiteral("Generated: 2"));
+    QCOMPARE(h.pauses[1].label3, Generated(2));
     QCOMPARE(h.pauses[1].text1, QStringLiteral("111111118"));
-    QCOMPARE(h.pauses[1].label2, QStringLiteral("Check: 121212121"));
-    QCOMPARE(h.pauses[1].label1, QStringLiteral("CheckSum: 13"));
+    QCOMPARE(h.pauses[1].label2, Check("121212121"));
+    QCOMPARE(h.pauses[1].label1, Sum(13));
     // After the run: the valid number and its checks; nothing else touched.
     QCOMPARE(h.Text1()->text(), QStringLiteral("111111118"));
-    QCOMPARE(h.Label(3)->text(), QStringLiteral("Generated: 2"));
-    QCOMPARE(h.Label(2)->text(), QStringLiteral("Check: 121212128"));
-    QCOMPARE(h.Label(1)->text(), QStringLiteral("CheckSum: 20"));
+    QCOMPARE(h.Label(3)->text(), Generated(2));
+    QCOMPARE(h.Label(2)->text(), Check("121212128"));
+    QCOMPARE(h.Label(1)->text(), Sum(20));
     for (int label = 1; label <= 3; ++label) QVERIFY(h.Label(label)->isVisible());
     QCOMPARE(h.Flags(), QStringLiteral("0001000000000"));
     QVERIFY(h.messages.isEmpty());
@@ -501,10 +533,8 @@ class Form1Test : public QObject {
     QTest::addColumn<QString>("number");
     QTest::addColumn<QString>("label2");
     QTest::newRow("Quebec only") << "0000000001000"
-                                 << "315924688"
-                                 << "Check: 325928678";
-    QTest::newRow("no box ticked") << kNoFlags << "915362578"
-                                   << "Check: 925664558";
+                                 << "315924688" << Check("325928678");
+    QTest::newRow("no box ticked") << kNoFlags << "915362578" << Check("925664558");
   }
 
   void generateStopsAtAFirstValidCandidateAfterOnePause() {
@@ -521,10 +551,10 @@ class Form1Test : public QObject {
     h.Generate();
 
     QCOMPARE(h.pauses.size(), std::size_t{1});
-    QCOMPARE(h.pauses[0].label3, QStringLiteral("Generated: 1"));
+    QCOMPARE(h.pauses[0].label3, Generated(1));
     QCOMPARE(h.Text1()->text(), number);
     QCOMPARE(h.Label(2)->text(), label2);
-    QCOMPARE(h.Label(1)->text(), QStringLiteral("CheckSum: 50"));
+    QCOMPARE(h.Label(1)->text(), Sum(50));
     QCOMPARE(h.Flags(), flags);
   }
 
@@ -558,7 +588,7 @@ class Form1Test : public QObject {
 
     const QString generated = h.Text1()->text();
     h.Validate(generated);
-    QVERIFY(!h.messages.contains(kInvalid));
+    QVERIFY(!h.messages.contains(Invalid()));
     QVERIFY(h.form->State().IsValid);
   }
 
@@ -583,5 +613,17 @@ class Form1Test : public QObject {
   }
 };
 
-QTEST_MAIN(Form1Test)
+// Every test runs twice: in English, the language of the source, and in
+// French with the translations the program installs for a French user.
+int main(int argc, char* argv[]) {
+  QApplication application(argc, argv);
+  QTEST_SET_MAIN_SOURCE_PATH
+  Form1Test english;
+  int failures = QTest::qExec(&english, argc, argv);
+  mivaro::ui::InstallTranslations(application, QLocale(QLocale::French, QLocale::Canada));
+  g_french = true;
+  Form1Test french;
+  failures += QTest::qExec(&french, argc, argv);
+  return failures;
+}
 #include "form1_test.moc"

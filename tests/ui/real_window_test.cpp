@@ -14,6 +14,7 @@
 
 #include "quiet_offscreen.h"
 #include "ui/form1.h"
+#include "ui/translations.h"
 
 namespace {
 
@@ -81,20 +82,31 @@ class RealWindowTest : public QObject {
     QVERIFY(form.State().IsValid);
   }
 
+  void savesScreenshotsOfTheWindowAndTheAboutBox_data() {
+    QTest::addColumn<QString>("prefix");  // of the file names
+    QTest::newRow("English") << QString();
+    // Last: the French translations stay installed from here on.
+    QTest::newRow("French") << QStringLiteral("fr-");
+  }
+
   void savesScreenshotsOfTheWindowAndTheAboutBox() {
+    QFETCH(QString, prefix);
+    if (!prefix.isEmpty()) {
+      mivaro::ui::InstallTranslations(*qApp, QLocale(QLocale::French, QLocale::Canada));
+    }
     mivaro::ui::Form1Services services;
     services.pause = [](std::chrono::milliseconds) {};
     mivaro::ui::Form1 form(std::move(services));
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    QVERIFY(form.grab().save(ScreenshotPath(QStringLiteral("1-start-up"))));
+    QVERIFY(form.grab().save(ScreenshotPath(prefix + QStringLiteral("1-start-up"))));
 
     form.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("123456782"));
-    CloseNextMessageBox([](QMessageBox* box) {
-      box->grab().save(ScreenshotPath(QStringLiteral("2-validate-message")));
+    CloseNextMessageBox([prefix](QMessageBox* box) {
+      box->grab().save(ScreenshotPath(prefix + QStringLiteral("2-validate-message")));
     });
     QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
-    QVERIFY(form.grab().save(ScreenshotPath(QStringLiteral("3-after-validate"))));
+    QVERIFY(form.grab().save(ScreenshotPath(prefix + QStringLiteral("3-after-validate"))));
 
     // Only Quebec ticked, so the generated number starts with 2 or 3.
     for (int box = 1; box <= 13; ++box) {
@@ -102,11 +114,11 @@ class RealWindowTest : public QObject {
           ->setProperty("checked", box == 10);
     }
     QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);
-    QVERIFY(form.grab().save(ScreenshotPath(QStringLiteral("4-after-generate"))));
+    QVERIFY(form.grab().save(ScreenshotPath(prefix + QStringLiteral("4-after-generate"))));
 
     bool aboutShown = false;
-    CloseNextMessageBox([&aboutShown](QMessageBox* box) {
-      aboutShown = box->grab().save(ScreenshotPath(QStringLiteral("5-about")));
+    CloseNextMessageBox([&aboutShown, prefix](QMessageBox* box) {
+      aboutShown = box->grab().save(ScreenshotPath(prefix + QStringLiteral("5-about")));
     });
     form.findChild<QAction*>(QStringLiteral("About"))->trigger();
     QVERIFY(aboutShown);
