@@ -22,7 +22,6 @@ namespace {
 
 using namespace std::string_view_literals;
 
-constexpr std::size_t kReadBlock = std::size_t{64} * 1024;
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 void AppendUtf8(std::string& out, char32_t c) {
@@ -413,8 +412,7 @@ int RunAnnotate(const AnnotateOptions& options, int inputFd, std::FILE* out, std
   bool started = false;
   int readError = 0;
   while (true) {
-    const ssize_t got = read(inputFd, block.data(), block.size());
-    if (got < 0 && errno == EINTR) continue;
+    const long got = ReadBlock(inputFd, block);
     if (got < 0) {
       readError = errno;
       break;

@@ -19,8 +19,6 @@
 namespace mivaro::cli {
 namespace {
 
-constexpr std::size_t kReadBlock = std::size_t{64} * 1024;
-
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            const auto upper = [](char c) {
@@ -74,8 +72,7 @@ int RunValidate(const ValidateOptions& options, int inputFd, std::FILE* out, std
     bool writing = true;
     std::vector<char> block(kReadBlock);
     while (writing) {
-      const ssize_t got = read(inputFd, block.data(), block.size());
-      if (got < 0 && errno == EINTR) continue;
+      const long got = ReadBlock(inputFd, block);
       if (got < 0) {
         readError = errno;
         break;
@@ -195,6 +192,13 @@ int RunGenerate(const GenerateOptions& options, std::FILE* out, std::FILE* err) 
 
   if (!output.Flush()) return ReportWriteFailure(output.Error(), "the numbers", err);
   return kExitAllValid;
+}
+
+long ReadBlock(int fd, std::span<char> block) {
+  while (true) {
+    const ssize_t got = read(fd, block.data(), block.size());
+    if (got >= 0 || errno != EINTR) return got;
+  }
 }
 
 std::optional<std::uint64_t> ParseWholeNumber(std::string_view text, std::uint64_t min,

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,6 +48,13 @@ struct GenerateOptions {
 // Returns the exit status; with unique, refuses (status 2, nothing written)
 // a count larger than the distinct valid numbers the options allow.
 int RunGenerate(const GenerateOptions& options, std::FILE* out, std::FILE* err);
+
+// How much input the bulk commands read at a time.
+inline constexpr std::size_t kReadBlock = std::size_t{64} * 1024;
+
+// Reads up to block.size() bytes from fd, again when a signal interrupts the
+// read. Returns how many, 0 at the end of the input, or -1 with errno set.
+long ReadBlock(int fd, std::span<char> block);
 
 // Reads a decimal whole number from min to max (leading zeros allowed; no
 // sign, blanks or other bases); on failure returns nothing and says why in

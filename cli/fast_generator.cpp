@@ -70,7 +70,6 @@ std::uint64_t CountValidNumbers(const FirstDigitRule& rule, DigitRange range) {
 
 FastGenerator::FastGenerator(const FirstDigitRule& rule, std::uint64_t seed, DigitRange range)
     : rule_(rule),
-      range_(range),
       lowest_(range == DigitRange::OneToNine ? 1 : 0),
       base_(10 - lowest_),
       random_(seed) {}

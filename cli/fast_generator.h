@@ -88,7 +88,6 @@ class FastGenerator {
   bool Complete(std::span<char, kNumberLength> out) const;
 
   FirstDigitRule rule_;
-  DigitRange range_;
   int lowest_;  // the range's lowest digit
   int base_;    // how many digits the range has
   Pcg32 random_;

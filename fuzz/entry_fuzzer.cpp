@@ -60,24 +60,38 @@ void CheckParsedEntry(std::string_view entry) {
   Require(pieces.input == whole.input);
 }
 
-void CheckValidatePath(std::string_view input) {
+// What a command wrote, and its exit status.
+struct Run {
+  int status;
+  std::string output;
+};
+
+// Runs a command on the bytes as its input, in memory.
+template <typename Command>
+Run RunOn(std::string_view input, const Command& command) {
   const int fd = memfd_create("mivaro-fuzz-input", 0);
   Require(fd >= 0);
   Require(write(fd, input.data(), input.size()) == static_cast<ssize_t>(input.size()));
   Require(lseek(fd, 0, SEEK_SET) == 0);
-
   char* data = nullptr;
   std::size_t size = 0;
   std::FILE* out = open_memstream(&data, &size);
   std::FILE* err = std::fopen("/dev/null", "w");
-  mivaro::cli::ValidateOptions options;
-  options.format = mivaro::cli::Format::Json;
-  const int status = mivaro::cli::RunValidate(options, fd, out, err);
+  const int status = command(fd, out, err);
   std::fclose(out);
   std::fclose(err);
   close(fd);
-  const std::string output(data, size);
+  Run run{status, std::string(data, size)};
   std::free(data);
+  return run;
+}
+
+void CheckValidatePath(std::string_view input) {
+  mivaro::cli::ValidateOptions options;
+  options.format = mivaro::cli::Format::Json;
+  const auto [status, output] = RunOn(input, [&](int fd, std::FILE* out, std::FILE* err) {
+    return mivaro::cli::RunValidate(options, fd, out, err);
+  });
 
   // One record per line of input, the last one with or without its newline.
   std::size_t lines = 0;
@@ -136,20 +150,9 @@ void CheckAnnotate(std::string_view input) {
   options.column = "1";
   options.noHeader = !input.empty() && (input[0] & 1) != 0;
   options.mask = !input.empty() && (input[0] & 2) != 0;
-  const int fd = memfd_create("mivaro-fuzz-table", 0);
-  Require(fd >= 0);
-  Require(write(fd, input.data(), input.size()) == static_cast<ssize_t>(input.size()));
-  Require(lseek(fd, 0, SEEK_SET) == 0);
-  char* data = nullptr;
-  std::size_t size = 0;
-  std::FILE* out = open_memstream(&data, &size);
-  std::FILE* err = std::fopen("/dev/null", "w");
-  const int status = mivaro::cli::RunAnnotate(options, fd, out, err);
-  std::fclose(out);
-  std::fclose(err);
-  close(fd);
-  const std::string output(data, size);
-  std::free(data);
+  const auto [status, output] = RunOn(input, [&](int fd, std::FILE* out, std::FILE* err) {
+    return mivaro::cli::RunAnnotate(options, fd, out, err);
+  });
 
   // Every row read comes back with its cells and five more (a broken table
   // ends early, with status 2); the SIN cell changes only when masked.
