@@ -24,6 +24,7 @@ using namespace std::string_view_literals;
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
+// Appends a code point as UTF-8.
 void AppendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {
     out += static_cast<char>(c);

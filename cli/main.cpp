@@ -20,9 +20,10 @@
 namespace {
 
 constexpr char kDescription[] =
-    "Validate and generate Canadian Social Insurance Numbers (SINs).\n"
+    "Validate and generate Canadian Social Insurance Numbers (SINs), and check the SIN column "
+    "of CSV tables.\n"
     "Exit status: 0 when every entry is valid, 1 when any is invalid or malformed, "
-    "2 for a usage error or unreadable input.";
+    "2 for a usage error, unreadable input, unwritable output or a broken table.";
 
 // The mutually exclusive --json and --csv flags of one command.
 struct RecordFormatFlags {
