@@ -93,19 +93,22 @@ bool FastGenerator::Complete(std::span<char, kNumberLength> out) const {
   return true;
 }
 
-std::uint32_t FastGenerator::Next(std::span<char, kNumberLength> out) {
-  const auto base = static_cast<std::uint32_t>(base_);
-  while (true) {
-    const std::uint32_t choice =
-        rule_.count == 1 ? 0 : random_.Below(static_cast<std::uint32_t>(rule_.count));
-    out[0] = static_cast<char>('0' + rule_.digits[choice]);
-    std::uint32_t place = choice;
-    for (std::size_t position = 1; position + 1 < kNumberLength; ++position) {
-      const std::uint32_t drawn = random_.Below(base);
-      out[position] = static_cast<char>('0' + lowest_ + static_cast<int>(drawn));
-      place = place * base + drawn;
-    }
-    if (Complete(out)) return place;
+void FastGenerator::Next(std::span<char, kNumberLength> out) {
+  // The range as a constant, so that the draws below it are as cheap as can be.
+  const auto draw = [&]<std::uint32_t kBase, int kLowest>() {
+    do {
+      const std::uint32_t choice =
+          rule_.count == 1 ? 0 : random_.Below(static_cast<std::uint32_t>(rule_.count));
+      out[0] = static_cast<char>('0' + rule_.digits[choice]);
+      for (std::size_t position = 1; position + 1 < kNumberLength; ++position) {
+        out[position] = static_cast<char>('0' + kLowest + static_cast<int>(random_.Below(kBase)));
+      }
+    } while (!Complete(out));
+  };
+  if (lowest_ == 1) {
+    draw.template operator()<9, 1>();
+  } else {
+    draw.template operator()<10, 0>();
   }
 }
 

@@ -69,9 +69,8 @@ class FastGenerator {
   FastGenerator(const FirstDigitRule& rule, std::uint64_t seed,
                 DigitRange range = DigitRange::OneToNine);
 
-  // Writes the next valid number's nine digits into out and returns its
-  // place among all the numbers the rule and range can draw (see Decode).
-  std::uint32_t Next(std::span<char, kNumberLength> out);
+  // Writes the next valid number's nine digits into out.
+  void Next(std::span<char, kNumberLength> out);
 
   // How many places there are: one for every first digit of the rule and
   // every choice of positions 2 to 8, valid or not.
