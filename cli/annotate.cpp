@@ -290,9 +290,9 @@ class Annotator {
         valid = record.result.IsValid;
         number = record.number;
         if (options_.mask) {
-          std::fill_n(maskedNumber_.begin(), kNumberLength - 3, '*');
-          std::copy_n(number.end() - 3, 3, maskedNumber_.end() - 3);
-          number = {maskedNumber_.data(), maskedNumber_.size()};
+          maskedNumber_.clear();
+          AppendMasked(maskedNumber_, number, HiddenDigits(kNumberLength));
+          number = maskedNumber_.View();
         }
         group = RegionGroupName(*record.group);
         regions = RegionWords(*record.group);
@@ -344,7 +344,7 @@ class Annotator {
 
   ParsedEntry parsed_;
   TextBuffer scratch_;
-  std::array<char, kNumberLength> maskedNumber_{};
+  TextBuffer maskedNumber_;
   Tally tally_;
   Stop stop_ = Stop::None;
   std::string message_;

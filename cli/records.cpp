@@ -289,9 +289,9 @@ std::string_view RecordWriter::ShownInput(const Record& record) {
 
 std::string_view RecordWriter::ShownNumber(const Record& record) {
   if (!mask_) return record.number;
-  std::fill_n(maskedNumber_.begin(), kNumberLength - 3, '*');
-  std::copy_n(record.number.end() - 3, 3, maskedNumber_.end() - 3);
-  return {maskedNumber_.data(), maskedNumber_.size()};
+  maskedNumber_.clear();
+  AppendMasked(maskedNumber_, record.number, HiddenDigits(kNumberLength));
+  return maskedNumber_.View();
 }
 
 void AppendMasked(TextBuffer& out, std::string_view text, std::size_t hidden) {

@@ -127,7 +127,7 @@ class RecordWriter : public BufferedOutput {
  private:
   bool mask_;
   TextBuffer maskedInput_;
-  std::array<char, kNumberLength> maskedNumber_{};
+  TextBuffer maskedNumber_;
 };
 
 }  // namespace mivaro::cli
