@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Opens Mivaro's window and runs the event loop until it closes.
 #include <QApplication>
 #include <cstdio>

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Bulk speed of mivaro-cli: validate a file of one million mixed entries and
 generate one million numbers, both to /dev/null.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Speed of the number rules: one evaluation, one entry classification and one
 // whole generate-until-valid run with no pause.
 #include <benchmark/benchmark.h>

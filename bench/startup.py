@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Start-up time and peak memory of Mivaro's window against a bare QMainWindow.
 
 Runs build/bench/startup_probe for the window (in English, and in French as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Starts one window, waits until it is shown and the event loop is idle,
 // prints how long that took, and quits. bench/startup.py runs all three side
 // by side:

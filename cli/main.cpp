@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // mivaro-cli: Mivaro's number rules on the command line, for scripts, data
 // cleaning and test fixtures.
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // libFuzzer target for the entry parser, the whole validate path and
 // annotate: any bytes as standard input must give one well-formed JSON record
 // of bounded length per line, an entry fed in pieces must parse exactly as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Writes the mivaro-cli manual page from its template, filling in the facts
 // that have one home elsewhere: the version from the CMake project, and the
 // region captions, the first-digit order and the series from the core's

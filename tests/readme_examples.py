@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Runs the mivaro-cli examples in the README and checks that each prints what
 the README shows, so the examples (and the seeded outputs they pin) stay true.
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Runs lupdate over SOURCES into a copy of TS_FILE and fails when the copy has
 # an entry without a finished translation: a new or changed text that the
 # .ts file does not translate yet. Writes STAMP when every text is translated.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // annotate on tables as they come out of spreadsheets and payroll systems:
 // which column holds the SIN, what is appended, what is kept exactly, and
 // where a broken table stops.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // mivaro-cli run as a program: exit statuses, hostile input, reproducible
 // output and round trips, through real pipes and files.
 #include <fcntl.h>

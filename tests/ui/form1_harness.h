@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // A Form1 wired to test doubles: message boxes are recorded instead of shown,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Behaviour of the main window: start-up, menu, keyboard, and the Validate and
 // Generate commands, driven through clicks on the named controls.
 

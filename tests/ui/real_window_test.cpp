@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The window with its real services: a real QMessageBox, closed by the test,
 // and screenshots of the window and the About box for a person to look at.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: Apache-2.0
 """Reads the real Mivaro window through AT-SPI, as Orca does, and checks that
 every result it shows can be heard: the check labels after Validate, the
 message box, and the attempt count after Generate.
