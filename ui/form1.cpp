@@ -12,7 +12,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStringList>
-#include <climits>
 
 #include "core/entry.h"
 #include "core/evaluation.h"
@@ -54,6 +53,9 @@ constexpr std::array<Place, kRegionBoxCount> kCheckPlaces{{
     {3517, 600, 615, 195},  // NS
     {4102, 600, 615, 195},  // SK
 }};
+
+// The most characters Text1 takes, Qt's own default.
+constexpr int kTextMaxLength = 32767;
 
 // Qt's default font is larger than the one the twip layout was drawn for, and
 // would clip the check-box captions at their 13-pixel height; this size shows
@@ -112,9 +114,11 @@ void Form1::BuildControls() {
   Text1 = new QLineEdit(QStringLiteral("888888888"), client);
   Text1->setObjectName(QStringLiteral("Text1"));
   Text1->setAccessibleName(tr("SIN"));
-  // QLineEdit would otherwise cut a paste at 32767 characters; the entry is
-  // taken as typed and judged by Validate.
-  Text1->setMaxLength(INT_MAX);
+  // Qt's default bound of 32767 characters stays: far above anything a person
+  // types (a longer entry is still refused as too long), and it keeps a huge
+  // paste from freezing the box, which lays out and paints its whole text.
+  static_assert(kTextMaxLength > kNumberLength);
+  Text1->setMaxLength(kTextMaxLength);
   PlaceWidget(Text1, kText1);
 
   Command1 = new QPushButton(tr("Validate"), client);

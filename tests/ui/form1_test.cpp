@@ -5,6 +5,8 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QMenuBar>
 #include <QSignalSpy>
@@ -464,6 +466,23 @@ class Form1Test : public QObject {
     QVERIFY(h.Label(1)->isVisible());
     QCOMPARE(h.Flags(), kAllFlags);
     CompareResultState(h.form->State(), before);
+  }
+
+  void aTenMegabytePasteLeavesTheWindowIdleWithinASecond() {
+    Form1Harness h;
+    QGuiApplication::clipboard()->setText(QString(10'000'000, u'1'));
+    h.Text1()->setFocus();
+    QElapsedTimer clock;
+    clock.start();
+    QTest::keyClick(h.Text1(), Qt::Key_V, Qt::ControlModifier);
+    h.form->repaint();
+    QCoreApplication::processEvents();
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(!h.Text1()->text().isEmpty());
+
+    h.messages.clear();
+    QTest::mouseClick(h.Command(1), Qt::LeftButton);
+    QCOMPARE(h.messages, QStringList{TooLong()});
   }
 
   void validateBeforeAnythingIsTypedAsksForNineDigits() {
