@@ -15,6 +15,7 @@
 #include "cli/commands.h"
 #include "cli/entry_parser.h"
 #include "cli/records.h"
+#include "cli/report.h"
 #include "cli/utf8.h"
 #include "core/utf8.h"
 
@@ -24,6 +25,9 @@ namespace {
 using namespace std::string_view_literals;
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// libcsv's own block, the least its cell buffer grows by.
+constexpr std::size_t kMinBlock = 128;
 
 // Appends a code point as UTF-8.
 void AppendUtf8(std::string& out, char32_t c) {
@@ -91,6 +95,10 @@ std::string HeaderList(const std::vector<std::string_view>& cells) {
 // What went wrong when the table cannot be annotated any further.
 enum class Stop { None, Usage, BrokenTable, Output };
 
+// Reads a table through libcsv and writes it back annotated, a row at a time.
+// The header row is gathered whole, to choose the SIN column; the cells of a
+// data row go straight into the output buffer as they are read, which is not
+// flushed before the row ends, so a row that breaks off can be taken back.
 class Annotator {
  public:
   Annotator(const AnnotateOptions& options, std::optional<std::size_t> columnNumber, std::FILE* out,
@@ -115,10 +123,22 @@ class Annotator {
   // Takes the next bytes of the table; returns false once nothing more will
   // be written.
   bool Feed(std::string_view bytes) {
-    if (csv_parse(&parser_, bytes.data(), bytes.size(), &Annotator::OnCell, &Annotator::OnRowEnd,
-                  this) != bytes.size() &&
-        stop_ == Stop::None) {
-      BreakOff(csv_error(&parser_), /*atEnd=*/false);
+    // libcsv grows its cell buffer by a fixed block; growing it by half its
+    // size instead keeps a huge cell linear to read, and no further than the
+    // row bound and the block being read keeps its memory within the bound.
+    const std::size_t size = csv_get_buffer_size(&parser_);
+    const std::size_t most = options_.maxRowBytes + 2 * kReadBlock;
+    csv_set_blk_size(&parser_,
+                     std::max(kMinBlock, std::min(size / 2, most > size ? most - size : 0)));
+    Guarded([&] {
+      if (csv_parse(&parser_, bytes.data(), bytes.size(), &Annotator::OnCell, &Annotator::OnRowEnd,
+                    this) != bytes.size()) {
+        BreakOff(csv_error(&parser_), /*atEnd=*/false);
+      }
+    });
+    // A cell still being read counts toward its row too.
+    if (stop_ == Stop::None && rowBytes_ + parser_.entry_pos > options_.maxRowBytes) {
+      RowTooLong();
     }
     return stop_ == Stop::None;
   }
@@ -126,27 +146,25 @@ class Annotator {
   // Ends the table and returns the exit status; readError is the errno of a
   // failed read, or 0.
   int Finish(int readError) {
-    if (stop_ == Stop::None && readError == 0 &&
-        csv_fini(&parser_, &Annotator::OnCell, &Annotator::OnRowEnd, this) != 0 &&
-        stop_ == Stop::None) {
-      BreakOff(csv_error(&parser_), /*atEnd=*/true);
+    if (readError == 0) {
+      Guarded([&] {
+        if (csv_fini(&parser_, &Annotator::OnCell, &Annotator::OnRowEnd, this) != 0) {
+          BreakOff(csv_error(&parser_), /*atEnd=*/true);
+        }
+      });
     }
     if (stop_ != Stop::Usage && !output_.Flush()) {
-      if (output_.Error() != EPIPE) {
-        fmt::print(err_, "mivaro-cli: cannot write the table: {}\n",
-                   std::strerror(output_.Error()));
-      }
-      return kExitFailure;
+      return ReportWriteFailure(err_, output_.Error(), "the table");
     }
-    if (!message_.empty()) fmt::print(err_, "mivaro-cli: {}\n", message_);
+    if (!message_.empty()) Report(err_, message_);
     if (stop_ != Stop::None) return kExitFailure;
     if (readError != 0) {
-      fmt::print(err_, "mivaro-cli: cannot read the table: {}\n", std::strerror(readError));
+      Report(err_, "cannot read the table: {}", std::strerror(readError));
       return kExitFailure;
     }
     if (options_.summary) {
-      fmt::print(err_, "mivaro-cli: summary: {} valid, {} invalid, {} malformed\n", tally_.valid,
-                 tally_.invalid, tally_.malformed);
+      Report(err_, "summary: {} valid, {} invalid, {} malformed", tally_.valid, tally_.invalid,
+             tally_.malformed);
     }
     return tally_.AllValid() ? kExitAllValid : kExitNotAllValid;
   }
@@ -159,17 +177,41 @@ class Annotator {
     static_cast<Annotator*>(self)->EndRow(terminator);
   }
 
-  std::size_t CellCount() const { return cellEnds_.size(); }
-  std::string_view Cell(std::size_t index) const {
+  // Runs a step of the parse while nothing has stopped it, turning a failed
+  // allocation into a stop that names the line.
+  template <typename Step>
+  void Guarded(const Step& step) {
+    if (stop_ != Stop::None) return;
+    try {
+      step();
+    } catch (const std::bad_alloc&) {
+      Halt(Stop::BrokenTable, fmt::format("out of memory at line {}", rowLine_));
+    }
+  }
+
+  bool InHeader() const { return !sawHeader_ && !options_.noHeader; }
+
+  std::size_t HeaderCellCount() const { return cellEnds_.size(); }
+  std::string_view HeaderCell(std::size_t index) const {
     const std::size_t begin = index == 0 ? 0 : cellEnds_[index - 1];
     return rowText_.View().substr(begin, cellEnds_[index] - begin);
   }
 
   void AddCell(std::string_view cell) {
     if (stop_ != Stop::None) return;
-    rowText_ += cell;
-    cellEnds_.push_back(rowText_.size());
-    // A quoted cell may hold line breaks: CR LF, LF or CR, one line each.
+    rowBytes_ += cell.size() + 1;
+    if (rowBytes_ > options_.maxRowBytes) return RowTooLong();
+    CountLineBreaks(cell);
+    if (InHeader()) {
+      rowText_ += cell;
+      cellEnds_.push_back(rowText_.size());
+    } else {
+      WriteDataCell(cell);
+    }
+  }
+
+  // A quoted cell may hold line breaks: CR LF, LF or CR, one line each.
+  void CountLineBreaks(std::string_view cell) {
     bool breaks = false;
     for (const char c : cell)
       breaks |= (c == '\n') | (c == '\r');  // no branch: most cells are short
@@ -185,105 +227,95 @@ class Annotator {
   void EndRow(int terminator) {
     if (stop_ != Stop::None) return;
     // The LF of a CR LF is reported on its own, as if it ended an empty row.
-    const bool secondHalfOfCrLf = terminator == '\n' && endedInCr_ && CellCount() == 0;
+    const bool empty = InHeader() ? HeaderCellCount() == 0 : rowCells_ == 0;
+    const bool secondHalfOfCrLf = terminator == '\n' && endedInCr_ && empty;
     endedInCr_ = terminator == '\r';
     if (secondHalfOfCrLf) return;
     if (terminator == '\r' || terminator == '\n') ++line_;
 
     TextBuffer& out = output_.Buffer();
-    if (byteOrderMark_ && !wroteAnything_) out += kByteOrderMark;
-    wroteAnything_ = true;
-    if (CellCount() == 0) {
+    if (empty) {
+      StartRow();
       out += "\r\n"sv;  // a blank line stays a blank line
-    } else if (!sawHeader_ && !options_.noHeader) {
+    } else if (InHeader()) {
       sawHeader_ = true;
       if (!ChooseColumn()) return;
-      WriteUserCells(/*maskColumn=*/false);
-      for (std::size_t start = 0; start < kAnnotateHeader.size();) {
-        const std::size_t comma =
-            std::min(kAnnotateHeader.find(',', start), kAnnotateHeader.size());
-        out += options_.delimiter;
-        out += kAnnotateHeader.substr(start, comma - start);
-        start = comma + 1;
-      }
-      out += "\r\n"sv;
+      StartRow();
+      WriteHeader();
     } else {
-      sawHeader_ = true;
-      WriteDataRow();
+      // The row is whole: what is written of it can go, so that a huge row
+      // is not copied into a larger buffer for its last few cells.
+      output_.MaybeFlush();
+      WriteSinCells();
     }
     rowText_.clear();
     cellEnds_.clear();
+    rowCells_ = 0;
+    rowBytes_ = 0;
+    rowLine_ = line_;
     output_.MaybeFlush();
+    rowStart_ = out.size();
     if (!output_.Ok()) stop_ = Stop::Output;
   }
 
-  // Finds the SIN column in the header row; on failure says why and stops.
-  bool ChooseColumn() {
-    const auto refuse = [&](std::string why) {
-      message_ = std::move(why);
-      stop_ = Stop::Usage;
-      return false;
-    };
-    std::vector<std::string_view> cells;
-    for (std::size_t i = 0; i < CellCount(); ++i) cells.push_back(Cell(i));
-    const std::string headers = HeaderList(cells);
-    if (columnNumber_) {
-      if (*columnNumber_ > cells.size()) {
-        return refuse(fmt::format("--column {}: the header has {} cells ({})", *columnNumber_,
-                                  cells.size(), headers));
-      }
-      return true;
-    }
-    std::vector<std::size_t> matches;
-    if (options_.column) {
-      const std::string wanted = Folded(TrimBlanks(*options_.column), Fold::CaseOnly);
-      for (std::size_t i = 0; i < cells.size(); ++i) {
-        if (Folded(TrimBlanks(cells[i]), Fold::CaseOnly) == wanted) matches.push_back(i);
-      }
-      if (matches.size() != 1) {
-        return refuse(fmt::format("--column '{}': {} in the header ({})", *options_.column,
-                                  matches.empty() ? "no such cell" : "more than one such cell",
-                                  headers));
-      }
-    } else {
-      for (std::size_t i = 0; i < cells.size(); ++i) {
-        if (NamesSin(cells[i])) matches.push_back(i);
-      }
-      if (matches.size() != 1) {
-        return refuse(fmt::format("{} of the header names a SIN; choose one with --column ({})",
-                                  matches.empty() ? "no cell" : "more than one cell", headers));
-      }
-    }
-    column_ = matches.front();
-    return true;
+  // Writes what goes before a row's first cell: the byte-order mark, at the
+  // very start of the output.
+  void StartRow() {
+    if (byteOrderMark_ && !wroteAnything_) output_.Buffer() += kByteOrderMark;
+    wroteAnything_ = true;
   }
 
-  void WriteUserCells(bool maskColumn) {
+  // Appends one of the user's cells. A reader takes a byte-order mark at the
+  // very start of a file for the file's own, not the cell's: quoted, the first
+  // cell keeps it.
+  void WriteUserCell(std::string_view cell) {
+    const bool first = !wroteCell_;
+    wroteCell_ = true;
+    AppendCsvField(output_.Buffer(), cell, options_.delimiter, CellOrigin::User,
+                   first && cell.starts_with(kByteOrderMark) ? Quoting::Always : Quoting::AsNeeded);
+  }
+
+  void WriteHeader() {
     TextBuffer& out = output_.Buffer();
-    for (std::size_t i = 0; i < CellCount(); ++i) {
+    for (std::size_t i = 0; i < HeaderCellCount(); ++i) {
       if (i != 0) out += options_.delimiter;
-      if (maskColumn && i == column_) {
-        // A masked cell is the tool's own writing.
-        scratch_.clear();
-        AppendMasked(scratch_, Cell(i), HiddenDigits(parsed_.digitCount));
-        AppendCsvField(out, scratch_.View(), options_.delimiter, CellOrigin::Tool);
-      } else {
-        AppendCsvField(out, Cell(i), options_.delimiter, CellOrigin::User);
-      }
+      WriteUserCell(HeaderCell(i));
     }
+    for (std::size_t start = 0; start < kAnnotateHeader.size();) {
+      const std::size_t comma = std::min(kAnnotateHeader.find(',', start), kAnnotateHeader.size());
+      out += options_.delimiter;
+      out += kAnnotateHeader.substr(start, comma - start);
+      start = comma + 1;
+    }
+    out += "\r\n"sv;
   }
 
-  void WriteDataRow() {
-    const bool hasSin = column_ < CellCount();
-    parsed_ = hasSin ? ParseEntry(Cell(column_)) : ParsedEntry{};
-    WriteUserCells(options_.mask);
+  void WriteDataCell(std::string_view cell) {
+    TextBuffer& out = output_.Buffer();
+    if (rowCells_ == 0) {
+      StartRow();
+    } else {
+      out += options_.delimiter;
+    }
+    if (rowCells_++ != column_) return WriteUserCell(cell);
+    parsed_ = ParseEntry(cell);
+    hasSin_ = true;
+    if (!options_.mask) return WriteUserCell(cell);
+    // A masked cell is the tool's own writing.
+    wroteCell_ = true;
+    scratch_.clear();
+    AppendMasked(scratch_, cell, HiddenDigits(parsed_.digitCount));
+    AppendCsvField(out, scratch_.View(), options_.delimiter, CellOrigin::Tool);
+  }
 
+  // Appends the five cells that check the row's SIN cell, and ends the row.
+  void WriteSinCells() {
     std::string_view number;
     std::string_view group;
     std::string_view regions;
     std::string_view error = "no SIN cell"sv;
     bool valid = false;
-    if (hasSin) {
+    if (hasSin_) {
       const Record record = CheckEntry(parsed_);
       tally_.Count(record);
       error = MalformedText(record.error);
@@ -301,6 +333,7 @@ class Annotator {
     } else {
       ++tally_.malformed;
     }
+    hasSin_ = false;
     TextBuffer& out = output_.Buffer();
     for (const std::string_view cell :
          {valid ? "true"sv : "false"sv, number, group, regions, error}) {
@@ -310,19 +343,73 @@ class Annotator {
     out += "\r\n"sv;
   }
 
-  // Stops at a parse error: the rows before it are written, the cells of the
-  // row it is in are not. The line named is where the faulty cell begins.
-  void BreakOff(int error, bool atEnd) {
-    stop_ = Stop::BrokenTable;
-    if (error != CSV_EPARSE) {
-      message_ = fmt::format("line {}: {}", line_, csv_strerror(error));
-    } else if (atEnd) {
-      message_ = fmt::format("line {}: a quoted cell begins here and is never closed", line_);
+  // Finds the SIN column in the header row; on failure says why and stops.
+  bool ChooseColumn() {
+    std::vector<std::string_view> cells;
+    for (std::size_t i = 0; i < HeaderCellCount(); ++i) cells.push_back(HeaderCell(i));
+    const std::string headers = HeaderList(cells);
+    if (columnNumber_) {
+      if (*columnNumber_ > cells.size()) {
+        return Halt(Stop::Usage, fmt::format("--column {}: the header has {} cells ({})",
+                                             *columnNumber_, cells.size(), headers));
+      }
+      return true;
+    }
+    std::vector<std::size_t> matches;
+    if (options_.column) {
+      const std::string wanted = Folded(TrimBlanks(*options_.column), Fold::CaseOnly);
+      for (std::size_t i = 0; i < cells.size(); ++i) {
+        if (Folded(TrimBlanks(cells[i]), Fold::CaseOnly) == wanted) matches.push_back(i);
+      }
+      if (matches.size() != 1) {
+        return Halt(
+            Stop::Usage,
+            fmt::format("--column '{}': {} in the header ({})", *options_.column,
+                        matches.empty() ? "no such cell" : "more than one such cell", headers));
+      }
     } else {
-      message_ = fmt::format(
-          "line {}: a quote out of place in a cell (a cell that holds a quote must be quoted "
-          "whole, with its quotes doubled)",
-          line_);
+      for (std::size_t i = 0; i < cells.size(); ++i) {
+        if (NamesSin(cells[i])) matches.push_back(i);
+      }
+      if (matches.size() != 1) {
+        return Halt(Stop::Usage,
+                    fmt::format("{} of the header names a SIN; choose one with --column ({})",
+                                matches.empty() ? "no cell" : "more than one cell", headers));
+      }
+    }
+    column_ = matches.front();
+    return true;
+  }
+
+  // Stops the run: the rows before are written, the cells of the row being
+  // read are taken back. Returns false, for the callers that report failure.
+  bool Halt(Stop why, std::string message) {
+    stop_ = why;
+    message_ = std::move(message);
+    output_.Buffer().Truncate(rowStart_);
+    return false;
+  }
+
+  void RowTooLong() {
+    Halt(Stop::BrokenTable, fmt::format("line {}: the row is longer than {} bytes (see "
+                                        "--max-row-bytes)",
+                                        rowLine_, options_.maxRowBytes));
+  }
+
+  // Stops at a parse error. The line named is where the faulty cell begins.
+  void BreakOff(int error, bool atEnd) {
+    if (error == CSV_ENOMEM) {
+      Halt(Stop::BrokenTable, fmt::format("out of memory at line {}", rowLine_));
+    } else if (error != CSV_EPARSE) {
+      Halt(Stop::BrokenTable, fmt::format("line {}: {}", line_, csv_strerror(error)));
+    } else if (atEnd) {
+      Halt(Stop::BrokenTable,
+           fmt::format("line {}: a quoted cell begins here and is never closed", line_));
+    } else {
+      Halt(Stop::BrokenTable,
+           fmt::format("line {}: a quote out of place in a cell (a cell that holds a quote must "
+                       "be quoted whole, with its quotes doubled)",
+                       line_));
     }
   }
 
@@ -332,18 +419,25 @@ class Annotator {
   std::FILE* err_;
   csv_parser parser_{};
 
-  // The cells of the row being read, one after another, and where each ends;
-  // kept between rows, so their memory is reused.
+  // The header row's cells, one after another, and where each ends.
   TextBuffer rowText_;
   std::vector<std::size_t> cellEnds_;
+  // The row being read.
+  std::size_t rowCells_ = 0;  // data cells written so far
+  std::size_t rowBytes_ = 0;  // its cells and the delimiters after them
+  std::size_t rowStart_ = 0;  // where it begins in the output buffer
+  std::size_t rowLine_ = 1;   // the line it begins on
+  bool hasSin_ = false;       // it has reached the SIN column; parsed_ holds that cell
+  ParsedEntry parsed_;
+
   std::size_t line_ = 1;  // where the next cell begins, as an editor counts lines
   bool endedInCr_ = false;
   bool byteOrderMark_ = false;
   bool wroteAnything_ = false;
+  bool wroteCell_ = false;
   bool sawHeader_ = false;
   std::size_t column_ = std::numeric_limits<std::size_t>::max();
 
-  ParsedEntry parsed_;
   TextBuffer scratch_;
   TextBuffer maskedNumber_;
   Tally tally_;
@@ -390,21 +484,21 @@ int RunAnnotate(const AnnotateOptions& options, int inputFd, std::FILE* out, std
     const auto number =
         ParseWholeNumber(*options.column, 1, std::numeric_limits<std::size_t>::max(), error);
     if (!number) {
-      fmt::print(err, "mivaro-cli: --column: {} (see mivaro-cli annotate --help)\n", error);
+      Report(err, "--column: {} (see mivaro-cli annotate --help)", error);
       return kExitFailure;
     }
     columnNumber = static_cast<std::size_t>(*number);
   } else if (options.column && options.noHeader) {
-    fmt::print(err,
-               "mivaro-cli: --column: with --no-header the SIN column is chosen by its number, "
-               "not '{}' (see mivaro-cli annotate --help)\n",
-               *options.column);
+    Report(err,
+           "--column: with --no-header the SIN column is chosen by its number, not '{}' (see "
+           "mivaro-cli annotate --help)",
+           *options.column);
     return kExitFailure;
   }
   if (options.noHeader && !columnNumber) {
-    fmt::print(err,
-               "mivaro-cli: --no-header needs --column N, the SIN column's number "
-               "(see mivaro-cli annotate --help)\n");
+    Report(err,
+           "--no-header needs --column N, the SIN column's number (see mivaro-cli annotate "
+           "--help)");
     return kExitFailure;
   }
 

@@ -9,12 +9,17 @@
 
 namespace mivaro::cli {
 
+// How long a row may be, by default: far beyond any real table's, and small
+// enough that a file with no line breaks (or /dev/zero) stops in seconds.
+inline constexpr std::size_t kDefaultMaxRowBytes = std::size_t{64} << 20;
+
 struct AnnotateOptions {
   std::optional<std::string> column;  // a header cell, or a 1-based number
   bool noHeader = false;              // the first row is data
   char delimiter = ',';               // for input and output
   bool summary = false;               // the counts on standard error
   bool mask = false;                  // show no more of a SIN than its last three digits
+  std::size_t maxRowBytes = kDefaultMaxRowBytes;  // a longer row stops the run
 };
 
 // The names of the cells annotate appends to every row, in order.

@@ -29,15 +29,6 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
          });
 }
 
-// A reader that has gone away (a closed pipe, as after "| head") is no error
-// worth a word; any other refused write is.
-int ReportWriteFailure(int error, std::string_view what, std::FILE* err) {
-  if (error != EPIPE) {
-    fmt::print(err, "mivaro-cli: cannot write {}: {}\n", what, std::strerror(error));
-  }
-  return kExitFailure;
-}
-
 std::uint64_t SeedFromSystem() {
   std::random_device device;
   const auto now = static_cast<std::uint64_t>(
@@ -104,12 +95,15 @@ int RunValidate(const ValidateOptions& options, int inputFd, std::FILE* out, std
       }
     }
   }
-  if (options.summary && writer->Ok()) writer->Summary(tally);
-
-  if (!writer->Flush()) return ReportWriteFailure(writer->Error(), "the results", err);
+  // The summary only once every record has been written.
+  if (!writer->Flush()) return ReportWriteFailure(err, writer->Error(), "the results");
   if (readError != 0) {
-    fmt::print(err, "mivaro-cli: cannot read standard input: {}\n", std::strerror(readError));
+    Report(err, "cannot read standard input: {}", std::strerror(readError));
     return kExitFailure;
+  }
+  if (options.summary) {
+    writer->Summary(tally);
+    if (!writer->Flush()) return ReportWriteFailure(err, writer->Error(), "the results");
   }
   return tally.AllValid() ? kExitAllValid : kExitNotAllValid;
 }
@@ -120,16 +114,14 @@ int RunGenerate(const GenerateOptions& options, std::FILE* out, std::FILE* err) 
                          : FirstDigitRule::ForRegions(options.regions.value_or(RegionFlags{}));
   const std::uint64_t seed = options.seed.value_or(SeedFromSystem());
   if (options.unique && !options.invalid.empty()) {
-    fmt::print(err, "mivaro-cli: --unique is for valid numbers and cannot go with --invalid\n");
+    Report(err, "--unique is for valid numbers and cannot go with --invalid");
     return kExitFailure;
   }
   if (options.unique) {
     const std::uint64_t distinct = CountValidNumbers(rule, options.digits);
     if (options.count > distinct) {
-      fmt::print(err,
-                 "mivaro-cli: --count {} is more than the {} distinct valid numbers these options "
-                 "allow\n",
-                 options.count, distinct);
+      Report(err, "--count {} is more than the {} distinct valid numbers these options allow",
+             options.count, distinct);
       return kExitFailure;
     }
   }
@@ -191,7 +183,7 @@ int RunGenerate(const GenerateOptions& options, std::FILE* out, std::FILE* err) 
     }
   }
 
-  if (!output.Flush()) return ReportWriteFailure(output.Error(), "the numbers", err);
+  if (!output.Flush()) return ReportWriteFailure(err, output.Error(), "the numbers");
   return kExitAllValid;
 }
 

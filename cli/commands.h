@@ -12,14 +12,10 @@
 #include "cli/fast_generator.h"
 #include "cli/invalid_generator.h"
 #include "cli/records.h"
+#include "cli/report.h"
 #include "core/regions.h"
 
 namespace mivaro::cli {
-
-// Exit statuses of mivaro-cli.
-inline constexpr int kExitAllValid = 0;
-inline constexpr int kExitNotAllValid = 1;  // an entry was invalid or malformed
-inline constexpr int kExitFailure = 2;      // a usage error, unreadable input, unwritable output
 
 struct ValidateOptions {
   std::vector<std::string> numbers;  // none: read standard input

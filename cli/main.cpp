@@ -11,11 +11,13 @@
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <type_traits>
 
 #include "cli/annotate.h"
 #include "cli/commands.h"
+#include "cli/report.h"
 #include "core/version.h"
 
 namespace {
@@ -42,6 +44,21 @@ struct RecordFormatFlags {
     return std::nullopt;
   }
 };
+
+// Writes what --help or --version asked for to standard output; a refused
+// write is status 2, as for results.
+int PrintHelpOrVersion(const CLI::App& app, const CLI::ParseError& request) {
+  std::ostringstream text;
+  std::ostringstream ignored;
+  app.exit(request, text, ignored);
+  const std::string shown = text.str();
+  if (std::fwrite(shown.data(), 1, shown.size(), stdout) != shown.size() ||
+      std::fflush(stdout) != 0) {
+    const bool version = dynamic_cast<const CLI::CallForVersion*>(&request) != nullptr;
+    return mivaro::cli::ReportWriteFailure(stderr, errno, version ? "the version" : "the help");
+  }
+  return mivaro::cli::kExitAllValid;
+}
 
 int Main(int argc, char** argv) {
   CLI::App app(kDescription, "mivaro-cli");
@@ -97,6 +114,13 @@ int Main(int argc, char** argv) {
   annotateCommand->add_flag(
       "--mask", annotate.mask,
       "Show no more of a SIN than its last three digits, in the SIN cells and sin_number");
+  std::string maxRowText;
+  CLI::Option* maxRowOption =
+      annotateCommand
+          ->add_option("--max-row-bytes", maxRowText,
+                       "Stop, with status 2, at a row longer than this (default: " +
+                           std::to_string(mivaro::cli::kDefaultMaxRowBytes) + ", 64 MiB)")
+          ->type_name("N");
 
   mivaro::cli::GenerateOptions generate;
   std::string regionList;
@@ -171,6 +195,8 @@ int Main(int argc, char** argv) {
     readNumber(firstDigit, firstDigitText, 0, 9, generate.firstDigit);
     readNumber(countOption, countText, 1, 100'000'000, generate.count);
     readNumber(seedOption, seedText, 0, std::numeric_limits<std::uint64_t>::max(), generate.seed);
+    readNumber(maxRowOption, maxRowText, 1, std::numeric_limits<std::size_t>::max(),
+               annotate.maxRowBytes);
     if (annotateCommand->parsed()) {
       std::string error;
       const std::optional<char> delimiter = mivaro::cli::ParseDelimiter(delimiterText, error);
@@ -189,14 +215,13 @@ int Main(int argc, char** argv) {
       if (!generate.regions) throw CLI::ValidationError("--region", error);
     }
   } catch (const CLI::ParseError& error) {
-    if (error.get_exit_code() == 0) return app.exit(error);  // --help, --version
+    if (error.get_exit_code() == 0) return PrintHelpOrVersion(app, error);
     const bool unknownCommand = argc > 1 && argv[1][0] != '-' && app.get_subcommands().empty();
     if (unknownCommand) {
-      fmt::print(stderr,
-                 "mivaro-cli: unknown command '{}' (expected validate, annotate or generate)\n",
-                 argv[1]);
+      mivaro::cli::Report(stderr, "unknown command '{}' (expected validate, annotate or generate)",
+                          argv[1]);
     } else {
-      fmt::print(stderr, "mivaro-cli: {} (see mivaro-cli --help)\n", error.what());
+      mivaro::cli::Report(stderr, "{} (see mivaro-cli --help)", error.what());
     }
     return mivaro::cli::kExitFailure;
   }
@@ -206,7 +231,7 @@ int Main(int argc, char** argv) {
     if (annotateFile != "-") {
       input = open(annotateFile.c_str(), O_RDONLY | O_CLOEXEC);
       if (input < 0) {
-        fmt::print(stderr, "mivaro-cli: cannot open {}: {}\n", annotateFile, std::strerror(errno));
+        mivaro::cli::Report(stderr, "cannot open {}: {}", annotateFile, std::strerror(errno));
         return mivaro::cli::kExitFailure;
       }
     }
@@ -230,13 +255,16 @@ int Main(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Whatever goes wrong, the user gets one line and status 2, never an abort.
+  // Whatever goes wrong, the user gets one line and status 2, never an abort
+  // or a bare exception name.
   try {
     return Main(argc, argv);
+  } catch (const std::bad_alloc&) {
+    mivaro::cli::Report(stderr, "out of memory");
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "mivaro-cli: %s\n", error.what());
+    mivaro::cli::Report(stderr, error.what());
   } catch (...) {
-    std::fprintf(stderr, "mivaro-cli: unexpected error\n");
+    mivaro::cli::Report(stderr, "unexpected error");
   }
   return mivaro::cli::kExitFailure;
 }

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "cli/report.h"
 #include "cli/utf8.h"
 #include "core/utf8.h"
 
@@ -229,8 +230,8 @@ class CsvWriter final : public RecordWriter {
   }
 
   void Summary(const Tally& tally) override {
-    fmt::print(summaryStream_, "mivaro-cli: summary: {} valid, {} invalid, {} malformed\n",
-               tally.valid, tally.invalid, tally.malformed);
+    Report(summaryStream_, "summary: {} valid, {} invalid, {} malformed", tally.valid,
+           tally.invalid, tally.malformed);
   }
 
  private:
@@ -307,32 +308,40 @@ std::string_view RegionWords(RegionGroup group) {
   return TailsOf(group).words;
 }
 
-void AppendCsvField(TextBuffer& out, std::string_view field, char delimiter, CellOrigin origin) {
+void AppendCsvField(TextBuffer& out, std::string_view field, char delimiter, CellOrigin origin,
+                    Quoting quoting) {
   // A cell that starts like a formula would run as one when a spreadsheet
   // opens the file; a leading apostrophe makes it text (OWASP's advice).
   const bool formula = origin == CellOrigin::Tool && !field.empty() &&
                        std::string_view("=+-@\t\r").find(field.front()) != std::string_view::npos;
   bool special = false;
+  std::size_t quotes = 0;
   for (const char c : field) {  // no branch: most cells are short
     special |= (c == '"') | (c == '\r') | (c == '\n') | (c == delimiter);
+    quotes += c == '"' ? 1 : 0;
   }
-  const bool quoted = formula || special;
+  const bool quoted = formula || special || quoting == Quoting::Always;
   if (!quoted) {
     out += field;
     return;
   }
+  // Room for the whole field at once: a cell can be megabytes long.
+  out.Reserve(field.size() + quotes + 3);
   out += '"';
   if (formula) out += '\'';
-  for (const char c : field) {
-    if (c == '"') out += '"';
-    out += c;
+  for (std::size_t at = 0; at < field.size();) {
+    const std::size_t quote = std::min(field.find('"', at), field.size());
+    out += field.substr(at, quote - at);
+    if (quote == field.size()) break;
+    out += "\"\""sv;
+    at = quote + 1;
   }
   out += '"';
 }
 
 void TextBuffer::Grow(std::size_t count) {
   const std::size_t capacity = std::max(2 * capacity_, size_ + count);
-  auto data = std::make_unique<char[]>(capacity);
+  auto data = std::make_unique_for_overwrite<char[]>(capacity);
   if (size_ != 0) std::memcpy(data.get(), data_.get(), size_);
   data_ = std::move(data);
   capacity_ = capacity;

@@ -34,12 +34,15 @@ struct Record {
 // the user's cells are passed through as they are.
 enum class CellOrigin { Tool, User };
 
+// Whether a CSV field is quoted only where RFC 4180 needs it, or always.
+enum class Quoting { AsNeeded, Always };
+
 // Appends one CSV field: quoted when it holds the delimiter, a quote or a line
 // break (quotes inside doubled), and, when it is the tool's own, made inert
 // with a leading apostrophe inside quotes when it starts like a spreadsheet
 // formula (= + - @, tab, CR).
 void AppendCsvField(TextBuffer& out, std::string_view field, char delimiter,
-                    CellOrigin origin = CellOrigin::Tool);
+                    CellOrigin origin = CellOrigin::Tool, Quoting quoting = Quoting::AsNeeded);
 
 // How many of a SIN's digits --mask hides: all but its last three.
 constexpr std::size_t HiddenDigits(std::size_t digitCount) {

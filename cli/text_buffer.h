@@ -35,6 +35,12 @@ class TextBuffer {
     size_ += count;
   }
 
+  // Makes room for count more bytes, so that appending them grows the
+  // buffer at most once.
+  [[gnu::always_inline]] void Reserve(std::size_t count) {
+    if (capacity_ - size_ < count) Grow(count);
+  }
+
   // Returns room for count bytes at the end, counted as written; the caller
   // fills all of them.
   char* Extend(std::size_t count) {
@@ -61,10 +67,6 @@ class TextBuffer {
   std::string_view View() const { return {data_.get(), size_}; }
 
  private:
-  [[gnu::always_inline]] void Reserve(std::size_t count) {
-    if (capacity_ - size_ < count) Grow(count);
-  }
-
   // Out of line: runs only a few times in a whole run.
   void Grow(std::size_t count);
 

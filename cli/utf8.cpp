@@ -10,6 +10,7 @@ namespace mivaro::cli {
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+constexpr std::string_view kHex = "0123456789abcdef";
 
 // Characters that would not show as themselves in a terminal or spreadsheet:
 // controls, and the invisible format characters that hide or reorder the
@@ -36,8 +37,6 @@ void AppendJsonEscaped(TextBuffer& out, std::string_view text) {
     out += text;
     return;
   }
-  static constexpr std::array<char, 16> kHex{'0', '1', '2', '3', '4', '5', '6', '7',
-                                             '8', '9', 'a', 'b', 'c', 'd', 'e', 'f'};
   std::size_t at = 0;
   while (at < text.size()) {
     const Utf8Step step = DecodeUtf8(text, at);
@@ -70,6 +69,37 @@ void AppendJsonEscaped(TextBuffer& out, std::string_view text) {
       }
     } else {
       out += text.substr(at, step.length);
+    }
+    at += step.length;
+  }
+}
+
+void AppendEscaped(TextBuffer& out, std::string_view text) {
+  if (IsPrintableAscii(text)) {
+    out += text;
+    return;
+  }
+  for (std::size_t at = 0; at < text.size();) {
+    const Utf8Step step = DecodeUtf8(text, at);
+    if (!step.valid) {
+      out += kReplacement;
+    } else if (!IsUnprintable(step.codePoint)) {
+      out += text.substr(at, step.length);
+    } else if (step.codePoint == 0x1B) {
+      out += "\\e";
+    } else if (step.codePoint == '\t') {
+      out += "\\t";
+    } else if (step.codePoint == '\n') {
+      out += "\\n";
+    } else if (step.codePoint == '\r') {
+      out += "\\r";
+    } else if (step.codePoint < 0x80) {
+      out += "\\x";
+      out += kHex[step.codePoint >> 4U];
+      out += kHex[step.codePoint & 0xFU];
+    } else {
+      out += "\\u";
+      for (const unsigned shift : {12U, 8U, 4U, 0U}) out += kHex[(step.codePoint >> shift) & 0xFU];
     }
     at += step.length;
   }

@@ -22,4 +22,10 @@ void AppendJsonEscaped(TextBuffer& out, std::string_view text);
 // as it is.
 void AppendPrintable(TextBuffer& out, std::string_view text);
 
+// Appends text for a message on a terminal: control characters and invisible
+// format characters shown as escapes (\e, \t, \x07, \u202e), ill-formed UTF-8
+// as U+FFFD, so that nothing a user typed or a file held can move the cursor,
+// recolour the terminal or reorder the line.
+void AppendEscaped(TextBuffer& out, std::string_view text);
+
 }  // namespace mivaro::cli

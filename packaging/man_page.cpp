@@ -33,6 +33,7 @@ int main(int argc, char** argv) {
       {"@SIN_HEADERS@", mivaro::cli::SinHeaderNameList()},
       {"@APPENDED_CELLS@", std::string(mivaro::cli::kAnnotateHeader)},
       {"@INVALID_KINDS@", mivaro::cli::InvalidKindList()},
+      {"@MAX_ROW_BYTES@", std::to_string(mivaro::cli::kDefaultMaxRowBytes)},
   };
   for (const auto& [name, value] : facts) {
     std::size_t at = text.find(name);

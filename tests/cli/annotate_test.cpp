@@ -160,6 +160,31 @@ const Row kRows[] = {
          "digits\r\n12,false,,,,not nine digits\r\n",
      1, ""},
     {"empty input", {}, "", "", 0, ""},
+    {"a first cell that begins with a byte-order mark of its own is quoted to keep it",
+     {},
+     "\"\uFEFFName\",SIN\nx,123456782\n",
+     "\"\uFEFFName\",SIN," + kAppended + "\r\nx,123456782,true,123456782,Atlantic,NB PEI NF NS,\r\n",
+     0,
+     ""},
+    {"a row past the bound stops the run after the rows before it",
+     [] {
+       AnnotateOptions options;
+       options.maxRowBytes = 40;
+       return options;
+     }(),
+     "SIN,note\n123456782,short\n123456782,\"" + std::string(41, 'x') + "\"\n",
+     "SIN,note," + kAppended + "\r\n123456782,short,true,123456782,Atlantic,NB PEI NF NS,\r\n",
+     2,
+     "line 3: the row is longer than 40 bytes"},
+    {"a cell of megabytes is read whole, quickly even under the sanitizers",
+     {},
+     "SIN,note\n123456782,\"" + std::string(5'000'000, 'x') + "\"\"\"\n",
+     "SIN,note," + kAppended + "\r\n123456782,\"" + std::string(5'000'000, 'x') +
+         "\"\"\",true,123456782,Atlantic,NB PEI NF NS,\r\n",
+     0,
+     ""},
+    {"control characters a message quotes are shown escaped", Column("\x1B[31mX\a"),
+     "id,SIN\n", "", 2, "--column '\\e[31mX\\x07': no such cell"},
 };
 
 class AnnotateRows : public ::testing::TestWithParam<Row> {};

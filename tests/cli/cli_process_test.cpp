@@ -265,6 +265,12 @@ TEST(MivaroCli, SaysSoWhenInputCannotBeReadOrOutputWritten) {
 
   const std::string input = WriteTemp("one", "123456782\n");
   EXPECT_EQ(RunCli({"validate"}, input, "/dev/full").status, 2);
+  // No summary for records that were never written; no help that never came.
+  const RunResult summary = RunCli({"validate", "--csv", "--summary", "1"}, input, "/dev/full");
+  EXPECT_EQ(summary.err, "mivaro-cli: cannot write the results: No space left on device\n");
+  const RunResult help = RunCli({"--help"}, "/dev/null", "/dev/full");
+  EXPECT_EQ(help.status, 2);
+  EXPECT_EQ(help.err, "mivaro-cli: cannot write the help: No space left on device\n");
 
   // Endless input: the first refused write ends the run.
   const RunResult endless = RunCli({"validate"}, "/dev/urandom", "/dev/full");
