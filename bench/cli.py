@@ -51,6 +51,30 @@ def make_entries(path):
         out.write("\n".join(lines) + "\n")
 
 
+# Blanks and separators as spreadsheets leave them: no-break and narrow
+# no-break spaces between the groups, a no-break space or a byte-order mark
+# around. The ASCII twin has the same shape with plain spaces.
+UNICODE_SEPARATORS = ["\u00a0", "\u202f"]
+UNICODE_BLANKS = ["\u00a0", "\ufeff", "\u2007", ""]
+
+
+def make_spreadsheet_entries(ascii_path, unicode_path):
+    if os.path.exists(ascii_path) and os.path.exists(unicode_path):
+        return
+    rng = random.Random(20261209)
+    plain, fancy = [], []
+    for _ in range(ENTRIES):
+        digits = "".join(rng.choice("0123456789") for _ in range(9))
+        groups = (digits[:3], digits[3:6], digits[6:])
+        separator, before, after = (rng.choice(UNICODE_SEPARATORS), rng.choice(UNICODE_BLANKS),
+                                    rng.choice(UNICODE_BLANKS))
+        fancy.append(before + separator.join(groups) + after)
+        plain.append(" " * len(before) + " ".join(groups) + " " * len(after))
+    for path, lines in ((ascii_path, plain), (unicode_path, fancy)):
+        with open(path, "w", encoding="utf-8") as out:
+            out.write("\n".join(lines) + "\n")
+
+
 def make_table(path):
     if os.path.exists(path):
         return
@@ -120,6 +144,13 @@ def main():
         ("generate --digits 0-9 --count 1000000",
          [args.cli, "generate", "--digits", "0-9", "--count", str(ENTRIES)], None),
     ]
+    ascii_entries = os.path.join(build, "bench", "spreadsheet-ascii.txt")
+    unicode_entries = os.path.join(build, "bench", "spreadsheet-unicode.txt")
+    make_spreadsheet_entries(ascii_entries, unicode_entries)
+    cases += [
+        ("validate 1M grouped entries, ASCII blanks", [args.cli, "validate"], ascii_entries),
+        ("validate 1M grouped entries, Unicode blanks", [args.cli, "validate"], unicode_entries),
+    ]
     table = os.path.join(build, "bench", "payroll.csv")
     make_table(table)
     cases += [
@@ -130,6 +161,11 @@ def main():
     for name, command, stdin_path in cases:
         medians[name] = median_time(command, stdin_path, args.runs)
         print(f"{name:42} {medians[name]:6.3f} s  (median of {args.runs})")
+
+    ascii_cost = medians["validate 1M grouped entries, ASCII blanks"] / ENTRIES * 1e9
+    unicode_cost = medians["validate 1M grouped entries, Unicode blanks"] / ENTRIES * 1e9
+    print(f"{'an entry with Unicode blanks and separators':42} {unicode_cost:6.0f} ns, "
+          f"{unicode_cost / ascii_cost:.2f}x an ASCII one ({ascii_cost:.0f} ns)")
 
     if subprocess.run([SYSTEM_PYTHON, "-c", "import stdnum.ca.sin"],
                       stderr=subprocess.DEVNULL).returncode != 0:

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 
-#include "core/entry.h"
 #include "core/evaluation.h"
 #include "core/utf8.h"
 
@@ -20,70 +20,209 @@ constexpr std::array<bool, 128> kAsciiBlank = [] {
   return table;
 }();
 
+// Nine zeros: no SIN, but what payroll files write where one is missing.
+constexpr std::string_view kPlaceholder = "000000000";
+
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
-bool IsSeparator(char c) {
-  return c == ' ' || c == '-';
+bool IsDigitCode(char32_t c) {
+  return c >= U'0' && c <= U'9';
 }
 
-// "123 456 782" or "123-456-782": one kind of separator, used twice.
-bool IsGrouped(std::string_view text) {
-  if (text.size() != 11 || !IsSeparator(text[3]) || text[7] != text[3]) return false;
-  for (const std::size_t at : {0, 1, 2, 4, 5, 6, 8, 9, 10}) {
-    if (!IsDigit(text[at])) return false;
+// What may stand between the three groups of a SIN: a space or hyphen as
+// people type them, and the thousands separators of Canadian number formats
+// (a comma, and in French a no-break or narrow no-break space).
+bool IsGroupSeparator(char32_t c) {
+  return c == U' ' || c == U'-' || c == U',' || c == 0x00A0 || c == 0x202F;
+}
+
+// The content between the blanks, decoded: at most EntryScanner's bound.
+using CodePoints = std::span<const char32_t>;
+
+// "123 456 782" in ASCII, knowing it holds nine digits in eleven
+// characters: the other two are one kind of separator, at their places.
+bool IsGroupedAscii(std::string_view text) {
+  return IsGroupSeparator(static_cast<unsigned char>(text[3])) && text[7] == text[3];
+}
+
+// "123 456 782": three groups of three digits, one kind of separator used
+// twice. Writes the nine digits.
+bool ReadGrouped(CodePoints text, std::string& digits) {
+  if (text.size() != 11 || !IsGroupSeparator(text[3]) || text[7] != text[3]) return false;
+  constexpr std::array<std::size_t, kNumberLength> kPlaces{0, 1, 2, 4, 5, 6, 8, 9, 10};
+  digits.resize(kNumberLength);
+  for (std::size_t i = 0; i < kNumberLength; ++i) {
+    if (!IsDigitCode(text[kPlaces[i]])) return false;
+    digits[i] = static_cast<char>(text[kPlaces[i]]);
   }
   return true;
 }
 
-// Sorts content that the shared entry classification does not accept as it
-// stands. Entries made only of digits, separators and blanks get the more
-// precise reason; all others keep the classification's verdict.
-Malformed Refine(std::string_view content, EntryKind kind) {
-  bool onlyDigitsAndSeparators = true;
-  std::size_t digits = 0;
-  for (std::size_t at = 0; at < content.size();) {
-    const Utf8Step step = DecodeUtf8(content, at);
-    const bool digit = step.codePoint >= '0' && step.codePoint <= '9';
-    digits += digit ? 1 : 0;
-    if (!digit && step.codePoint != ' ' && step.codePoint != '-' &&
-        !(step.valid && IsBlank(step.codePoint))) {
-      onlyDigitsAndSeparators = false;
-    }
-    at += step.length;
+bool ReadBare(CodePoints text, std::string& digits) {
+  if (text.size() != kNumberLength) return false;
+  digits.resize(kNumberLength);
+  for (std::size_t i = 0; i < kNumberLength; ++i) {
+    if (!IsDigitCode(text[i])) return false;
+    digits[i] = static_cast<char>(text[i]);
   }
-  if (onlyDigitsAndSeparators) {
-    if (digits > kNumberLength) return Malformed::TooLong;
-    if (digits < kNumberLength) return Malformed::NotNineDigits;
-    return Malformed::BadGrouping;
-  }
-  switch (kind) {
-    case EntryKind::TooLong:
-      return Malformed::TooLong;
-    case EntryKind::NotDigitsOnly:
-      return Malformed::NotDigitsOnly;
-    case EntryKind::TooShort:
-      return Malformed::NotNineDigits;
-    case EntryKind::WellFormed:
-      break;
-  }
-  return Malformed::None;
+  return true;
 }
 
-// The verdict on content between the blanks, within the content bound.
+// Skips a run of digits from at; returns how many there were.
+std::size_t SkipDigits(CodePoints text, std::size_t& at) {
+  const std::size_t from = at;
+  while (at < text.size() && IsDigitCode(text[at])) ++at;
+  return at - from;
+}
+
+// A number as a spreadsheet writes it when it takes a SIN for a quantity:
+// in scientific notation, one digit before the decimal point and a signed
+// exponent ("4.6454286E+7", "1,23457E+08"), or with a decimal part
+// ("123456782.0", "123 456 782,00").
+bool IsReformatted(CodePoints text) {
+  std::size_t at = 0;
+  const std::size_t whole = SkipDigits(text, at);
+  if (whole == 0) return false;
+  // Thousands groups before a decimal part, all with one separator, which
+  // the decimal point is not.
+  char32_t separator = 0;
+  while (at + 4 <= text.size() && IsGroupSeparator(text[at]) && IsDigitCode(text[at + 1]) &&
+         (separator == 0 || text[at] == separator)) {
+    std::size_t group = at + 1;
+    if (SkipDigits(text, group) != 3) break;
+    separator = text[at];
+    at = group;
+  }
+  bool decimals = false;
+  if (at + 1 < text.size() && (text[at] == U'.' || text[at] == U',') && text[at] != separator &&
+      IsDigitCode(text[at + 1])) {
+    ++at;
+    SkipDigits(text, at);
+    decimals = true;
+  }
+  if (at < text.size() && (text[at] == U'E' || text[at] == U'e')) {
+    if (whole != 1 || separator != 0 || at + 2 >= text.size()) return false;
+    if (text[at + 1] != U'+' && text[at + 1] != U'-') return false;
+    at += 2;
+    return SkipDigits(text, at) > 0 && at == text.size();
+  }
+  return decimals && at == text.size();
+}
+
+// Eight digits that a spreadsheet took for a number and dropped the leading
+// zero of: 046454286 shown as 46454286.
+bool LostALeadingZero(std::string_view eightDigits) {
+  std::array<char, kNumberLength> digits{};
+  digits[0] = '0';
+  std::copy(eightDigits.begin(), eightDigits.end(), digits.begin() + 1);
+  thread_local DigitSlots digitTable = EmptyDigitSlots();
+  thread_local WeightedSlots weightedTable = EmptyWeightedSlots();
+  return EvaluateNumber(std::string_view(digits.data(), digits.size()), digitTable, weightedTable)
+      .IsValid;
+}
+
+// Sorts content that is not a SIN in one of its written forms. A number as a
+// spreadsheet reformats it is named so; entries made only of digits,
+// separators and blanks get the reason their digit count gives; all others
+// are too long past nine characters, or not digits only.
+Malformed Refine(CodePoints text) {
+  if (IsReformatted(text)) return Malformed::Reformatted;
+  std::string digits;
+  bool onlyDigitsAndSeparators = true;
+  for (const char32_t c : text) {
+    if (IsDigitCode(c)) {
+      digits += static_cast<char>(c);
+    } else if (!IsGroupSeparator(c) && !IsBlank(c)) {
+      onlyDigitsAndSeparators = false;
+    }
+  }
+  if (onlyDigitsAndSeparators) {
+    if (digits.size() > kNumberLength) return Malformed::TooLong;
+    if (digits.size() == kNumberLength) return Malformed::BadGrouping;
+    if (digits.size() == kNumberLength - 1 && LostALeadingZero(digits)) {
+      return Malformed::LeadingZeroLost;
+    }
+    return Malformed::NotNineDigits;
+  }
+  return text.size() > kNumberLength ? Malformed::TooLong : Malformed::NotDigitsOnly;
+}
+
+// The verdict on the content between the blanks, within the content bound,
+// decoded into code points.
+Malformed Judge(CodePoints text, std::string& digits) {
+  // A leading apostrophe is a spreadsheet's mark for text, and the one the
+  // tool's own formula guard writes.
+  if (!text.empty() && text.front() == U'\'') text = text.subspan(1);
+  if (text.empty()) return Malformed::Empty;
+  if (ReadBare(text, digits) || ReadGrouped(text, digits)) {
+    if (digits == kPlaceholder) {
+      digits.clear();
+      return Malformed::Placeholder;
+    }
+    return Malformed::None;
+  }
+  digits.clear();
+  return Refine(text);
+}
+
+// Entries this short are echoed whole and judged from one decoding pass,
+// the way spreadsheet cells with no-break spaces usually come.
+constexpr std::size_t kShortEntryBytes = 64;
+
+// Parses an entry of at most kShortEntryBytes with the scanner's result, in
+// one pass: decode, then trim the blanks, then judge what is between them.
+ParsedEntry ParseShortEntry(std::string_view entry) {
+  std::array<char32_t, kShortEntryBytes> decoded;  // only the first count are read
+  std::size_t count = 0;
+  ParsedEntry parsed;
+  parsed.input.assign(entry);
+  bool invalid = false;
+  std::size_t first = kShortEntryBytes;  // the first and one past the last character
+  std::size_t end = 0;                   // that is not blank
+  for (std::size_t at = 0; at < entry.size(); ++count) {
+    const auto byte = static_cast<unsigned char>(entry[at]);
+    char32_t c = byte;
+    bool blank = false;
+    if (byte < 0x80) {
+      parsed.digitCount += IsDigit(static_cast<char>(byte)) ? 1 : 0;
+      blank = kAsciiBlank[byte];
+      ++at;
+    } else {
+      const Utf8Step step = DecodeUtf8(entry, at);
+      invalid |= !step.valid;
+      blank = step.valid && IsBlank(step.codePoint);
+      c = step.codePoint;
+      at += step.length;
+    }
+    decoded[count] = c;
+    if (!blank) {
+      first = std::min(first, count);
+      end = count + 1;
+    }
+  }
+  if (invalid) {
+    parsed.error = Malformed::NotUtf8;
+  } else if (first >= end) {
+    parsed.error = Malformed::Empty;
+  } else if (end - first > EntryScanner::kContentCharacters) {
+    parsed.error = Malformed::TooLong;
+  } else {
+    parsed.error = Judge(CodePoints(decoded.data() + first, end - first), parsed.digits);
+  }
+  return parsed;
+}
+
+// The verdict on well-formed UTF-8 content.
 Malformed VerdictOn(std::string_view content, std::string& digits) {
-  if (IsGrouped(content)) {
-    digits.assign(content.substr(0, 3));
-    digits.append(content.substr(4, 3));
-    digits.append(content.substr(8, 3));
-    return Malformed::None;
+  std::array<char32_t, EntryScanner::kContentCharacters> decoded{};
+  std::size_t count = 0;
+  for (std::size_t at = 0; at < content.size() && count < decoded.size(); ++count) {
+    const Utf8Step step = DecodeUtf8(content, at);
+    decoded[count] = step.codePoint;
+    at += step.length;
   }
-  const EntryKind kind = ClassifyEntry(content);
-  if (kind == EntryKind::WellFormed) {
-    digits.assign(content);
-    return Malformed::None;
-  }
-  return Refine(content, kind);
+  return Judge(CodePoints(decoded.data(), count), digits);
 }
 
 }  // namespace
@@ -98,10 +237,30 @@ std::string_view MalformedText(Malformed reason) {
       return "not digits only";
     case Malformed::BadGrouping:
       return "bad grouping";
+    case Malformed::Empty:
+      return "empty";
+    case Malformed::Reformatted:
+      return "reformatted by a spreadsheet";
+    case Malformed::LeadingZeroLost:
+      return "not nine digits (leading zero lost?)";
+    case Malformed::Placeholder:
+      return "placeholder for a missing SIN";
+    case Malformed::NotUtf8:
+      return "not UTF-8 (try --encoding cp1252)";
     case Malformed::None:
       break;
   }
   return "";
+}
+
+std::string ReasonList() {
+  std::string list;
+  for (auto reason = static_cast<int>(Malformed::TooLong);
+       reason <= static_cast<int>(Malformed::NotUtf8); ++reason) {
+    if (!list.empty()) list += ", ";
+    list += MalformedText(static_cast<Malformed>(reason));
+  }
+  return list;
 }
 
 bool IsBlank(char32_t codePoint) {
@@ -150,6 +309,7 @@ void EntryScanner::Scan(std::string_view text) {
       const Utf8Step step = DecodeUtf8(text, at);
       length = step.length;
       blank = step.valid && IsBlank(step.codePoint);
+      invalid_ |= !step.valid;
     }
     if (echoCharacters_ <= kInputCharacters) {
       // One past the cut, so the echo knows it was cut.
@@ -193,6 +353,8 @@ void EntryScanner::DropLastEchoByte() {
 }
 
 Malformed EntryScanner::Verdict(std::string& digits) const {
+  // Bytes in another encoding are the first thing to fix, wherever they are.
+  if (invalid_) return Malformed::NotUtf8;
   if (overflowed_) return Malformed::TooLong;
   return VerdictOn(std::string_view(content_.data(), contentBytes_), digits);
 }
@@ -242,7 +404,8 @@ ParsedEntry ParseEntry(std::string_view entry) {
   // Most entries are a few ASCII characters: each byte is a character and
   // the only blanks are ASCII ones, so one pass without decoding finds the
   // content and counts its digits. The result is what the scanner gives.
-  if (entry.size() == kNumberLength && std::all_of(entry.begin(), entry.end(), IsDigit)) {
+  if (entry.size() == kNumberLength && std::all_of(entry.begin(), entry.end(), IsDigit) &&
+      entry != kPlaceholder) {
     parsed.input.assign(entry);
     parsed.digits.assign(entry);
     parsed.digitCount = kNumberLength;
@@ -270,14 +433,23 @@ ParsedEntry ParseEntry(std::string_view entry) {
       parsed.digitCount = digits;
       const std::string_view content =
           first < end ? entry.substr(first, end - first) : std::string_view();
-      if (content.size() == kNumberLength && digits == kNumberLength) {
+      if (content.size() == kNumberLength && digits == kNumberLength && content != kPlaceholder) {
         parsed.digits.assign(content);  // nine digits and nothing else
+      } else if (content.size() == 11 && digits == kNumberLength && IsGroupedAscii(content)) {
+        parsed.digits.assign(content.substr(0, 3));
+        parsed.digits.append(content.substr(4, 3));
+        parsed.digits.append(content.substr(8, 3));
+        if (parsed.digits == kPlaceholder) {
+          parsed.digits.clear();
+          parsed.error = Malformed::Placeholder;
+        }
       } else {
         parsed.error = VerdictOn(content, parsed.digits);
       }
       return parsed;
     }
   }
+  if (entry.size() <= kShortEntryBytes) return ParseShortEntry(entry);
   EntryScanner scanner;
   scanner.Scan(entry);
   parsed.input.assign(entry.substr(0, scanner.EchoBytes()));

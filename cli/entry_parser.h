@@ -11,14 +11,22 @@ namespace mivaro::cli {
 // Why an entry is not a number that can be checked.
 enum class Malformed {
   None,
-  TooLong,        // more characters or digits than any way of writing nine digits
-  NotNineDigits,  // fewer than nine digits, the empty entry included
-  NotDigitsOnly,  // a character other than 0-9, space or hyphen
-  BadGrouping,    // nine digits, but spaces or hyphens not as 123 456 782 / 123-456-782
+  TooLong,          // more characters or digits than any way of writing nine digits
+  NotNineDigits,    // fewer than nine digits
+  NotDigitsOnly,    // a character other than 0-9, a separator or a blank
+  BadGrouping,      // nine digits, but separators not as 123 456 782 / 123-456-782
+  Empty,            // nothing but blanks
+  Reformatted,      // a number a spreadsheet wrote with decimals or an exponent
+  LeadingZeroLost,  // eight digits that a leading 0 would make a valid SIN
+  Placeholder,      // 000 000 000, which payroll files carry for a missing SIN
+  NotUtf8,          // bytes that are not UTF-8
 };
 
 // Returns the reason as the tool prints it ("too long", ...); "" for None.
 std::string_view MalformedText(Malformed reason);
+
+// Every reason, for the manual page: "too long, not nine digits, ...".
+std::string ReasonList();
 
 // Returns whether a code point is a blank around an entry: Unicode white space
 // (the White_Space property, no-break spaces included), and U+200B ZERO WIDTH
@@ -72,6 +80,7 @@ class EntryScanner {
   std::size_t pendingBlanks_ = 0;  // blanks since the last character that is not blank
   bool started_ = false;
   bool overflowed_ = false;
+  bool invalid_ = false;  // a byte of ill-formed UTF-8 anywhere in the entry
   std::size_t echoBytes_ = 0;
   std::size_t echoCharacters_ = 0;
   std::size_t digits_ = 0;

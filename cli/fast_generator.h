@@ -35,6 +35,9 @@ enum class DigitRange { OneToNine, ZeroToNine };
 // How generated numbers are written: 123456782, 123 456 782 or 123-456-782.
 enum class NumberStyle { Bare, Spaced, Dashed };
 
+// The styles by the names --format takes, in the order of NumberStyle.
+inline constexpr std::array<std::string_view, 3> kNumberStyleNames{"bare", "spaced", "dashed"};
+
 // Appends nine digits in a style, to a TextBuffer or a std::string.
 template <typename Out>
 void AppendNumber(Out& out, std::span<const char, kNumberLength> digits, NumberStyle style) {

@@ -133,20 +133,26 @@ class TextWriter final : public RecordWriter {
     }
     scratch_.clear();
     AppendPrintable(scratch_, input);
+    // Valid UTF-8 now: every byte but a continuation byte starts a character.
     const std::string_view shownText = scratch_.View();
-    std::size_t at = 0;
+    const auto startsCharacter = [](char c) {
+      return (static_cast<unsigned char>(c) & 0xC0U) != 0x80U;
+    };
     std::size_t shown = 0;
-    while (at < shownText.size() && shown < kInputColumn) {
-      at += DecodeUtf8(shownText, at).length;
+    std::size_t lastStart = 0;                // where the column's last character starts
+    std::size_t overflow = shownText.size();  // where the first one past the column starts
+    for (std::size_t at = 0; at < shownText.size(); ++at) {
+      if (!startsCharacter(shownText[at])) continue;
+      if (shown == kInputColumn - 1) lastStart = at;
+      if (shown == kInputColumn) {
+        overflow = at;
+        break;
+      }
       ++shown;
     }
-    if (at < shownText.size()) {
+    if (overflow < shownText.size()) {
       // Too long: keep one character less and end in U+2026 HORIZONTAL ELLIPSIS.
-      at = 0;
-      for (std::size_t kept = 0; kept + 1 < kInputColumn; ++kept) {
-        at += DecodeUtf8(shownText, at).length;
-      }
-      out += shownText.substr(0, at);
+      out += shownText.substr(0, lastStart);
       out += "\xE2\x80\xA6"sv;
       shown = kInputColumn;
     } else {
@@ -315,10 +321,8 @@ void AppendCsvField(TextBuffer& out, std::string_view field, char delimiter, Cel
   const bool formula = origin == CellOrigin::Tool && !field.empty() &&
                        std::string_view("=+-@\t\r").find(field.front()) != std::string_view::npos;
   bool special = false;
-  std::size_t quotes = 0;
   for (const char c : field) {  // no branch: most cells are short
     special |= (c == '"') | (c == '\r') | (c == '\n') | (c == delimiter);
-    quotes += c == '"' ? 1 : 0;
   }
   const bool quoted = formula || special || quoting == Quoting::Always;
   if (!quoted) {
@@ -326,7 +330,8 @@ void AppendCsvField(TextBuffer& out, std::string_view field, char delimiter, Cel
     return;
   }
   // Room for the whole field at once: a cell can be megabytes long.
-  out.Reserve(field.size() + quotes + 3);
+  out.Reserve(field.size() + static_cast<std::size_t>(std::count(field.begin(), field.end(), '"')) +
+              3);
   out += '"';
   if (formula) out += '\'';
   for (std::size_t at = 0; at < field.size();) {

@@ -110,16 +110,26 @@ void AppendPrintable(TextBuffer& out, std::string_view text) {
     out += text;
     return;
   }
+  // Printable characters go out in runs; each other one as U+FFFD.
+  std::size_t run = 0;
   std::size_t at = 0;
   while (at < text.size()) {
-    const Utf8Step step = DecodeUtf8(text, at);
-    if (!step.valid || IsUnprintable(step.codePoint)) {
-      out += kReplacement;
-    } else {
-      out += text.substr(at, step.length);
+    const auto byte = static_cast<unsigned char>(text[at]);
+    if (byte >= 0x20 && byte < 0x7F) {
+      ++at;
+      continue;
     }
+    const Utf8Step step = byte < 0x80 ? Utf8Step{byte, 1, true} : DecodeUtf8(text, at);
+    if (step.valid && !IsUnprintable(step.codePoint)) {
+      at += step.length;
+      continue;
+    }
+    out += text.substr(run, at - run);
+    out += kReplacement;
     at += step.length;
+    run = at;
   }
+  out += text.substr(run);
 }
 
 }  // namespace mivaro::cli

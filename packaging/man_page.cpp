@@ -11,8 +11,10 @@
 #include <string>
 #include <utility>
 
-#include "cli/annotate.h"
-#include "cli/commands.h"
+#include "cli/annotator.h"
+#include "cli/entry_parser.h"
+#include "cli/generate.h"
+#include "cli/sin_column.h"
 #include "cli/invalid_generator.h"
 #include "core/version.h"
 
@@ -31,8 +33,9 @@ int main(int argc, char** argv) {
       {"@REGION_PRIORITY@", mivaro::cli::RegionPriorityList()},
       {"@SERIES_DIGITS@", mivaro::cli::SeriesDigitList()},
       {"@SIN_HEADERS@", mivaro::cli::SinHeaderNameList()},
-      {"@APPENDED_CELLS@", std::string(mivaro::cli::kAnnotateHeader)},
+      {"@APPENDED_CELLS@", mivaro::cli::AnnotateCellList()},
       {"@INVALID_KINDS@", mivaro::cli::InvalidKindList()},
+      {"@REASONS@", mivaro::cli::ReasonList()},
       {"@MAX_ROW_BYTES@", std::to_string(mivaro::cli::kDefaultMaxRowBytes)},
   };
   for (const auto& [name, value] : facts) {

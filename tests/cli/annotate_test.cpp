@@ -2,8 +2,6 @@
 // annotate on tables as they come out of spreadsheets and payroll systems:
 // which column holds the SIN, what is appended, what is kept exactly, and
 // where a broken table stops.
-#include "cli/annotate.h"
-
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -12,7 +10,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "cli/commands.h"
+#include "cli/annotator.h"
+#include "cli/report.h"
 
 namespace mivaro::cli {
 namespace {
@@ -46,6 +45,16 @@ Result Annotate(const std::string& table, const AnnotateOptions& options) {
   return result;
 }
 
+// A text as UTF-16LE bytes.
+std::string Utf16Le(std::u16string_view text) {
+  std::string bytes;
+  for (const char16_t unit : text) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
+}
+
 struct Row {
   const char* name;
   AnnotateOptions options;
@@ -59,9 +68,14 @@ void PrintTo(const Row& row, std::ostream* os) {
   *os << row.name;
 }
 
-AnnotateOptions Column(std::string column) {
+// --column: a number for digits, else a name.
+AnnotateOptions Column(const std::string& column) {
   AnnotateOptions options;
-  options.column = std::move(column);
+  if (column.find_first_not_of("0123456789") == std::string::npos) {
+    options.column.number = std::stoul(column);
+  } else {
+    options.column.name = column;
+  }
   return options;
 }
 
@@ -93,7 +107,8 @@ const Row kRows[] = {
      "id,name\n1,Ann\n",
      "",
      2,
-     "no cell of the header names a SIN; choose one with --column (id, name)"},
+     "no cell of the header names a SIN; choose one with --column (header: id,name; cells tried "
+     "with ',', ';' and tab between them)"},
     {"two header cells name a SIN", {}, "SIN,NAS\n1,2\n", "", 2, "more than one cell"},
     {"a column name not in the header", Column("ssn"), "id,SIN\n", "", 2, "--column 'ssn'"},
     {"a column number past the header", Column("3"), "id,SIN\n", "", 2,
@@ -106,10 +121,10 @@ const Row kRows[] = {
          "800000002,  =1+2  ,true,800000002,Dummy,,\r\n",
      0,
      ""},
-    {"short rows and blank lines",
+    {"short rows padded to the header, blank lines kept",
      {},
-     "a,SIN\nx\n\ny,\n",
-     "a,SIN," + kAppended + "\r\nx,false,,,,no SIN cell\r\n\r\ny,,false,,,,not nine digits\r\n",
+     "a,SIN,b\nx\n\ny,\n",
+     "a,SIN,b," + kAppended + "\r\nx,,,false,,,,empty\r\n\r\ny,,,false,,,,empty\r\n",
      1,
      ""},
     {"a quote never closed: the rows before it, and where it begins",
@@ -137,7 +152,7 @@ const Row kRows[] = {
        options.noHeader = true;
        return options;
      }(),
-     "123456782\n", "", 2, "chosen by its number"},
+     "123456782\n", "", 2, "--no-header needs --column N"},
     {"semicolons, as French spreadsheets write",
      [] {
        AnnotateOptions options;
@@ -159,11 +174,12 @@ const Row kRows[] = {
          "\r\n***-***-782,true,******782,Atlantic,NB PEI NF NS,\r\n\"'-**345\",false,,,,not nine "
          "digits\r\n12,false,,,,not nine digits\r\n",
      1, ""},
-    {"empty input", {}, "", "", 0, ""},
+    {"empty input", {}, "", "", 2, "the table is empty"},
     {"a first cell that begins with a byte-order mark of its own is quoted to keep it",
      {},
      "\"\uFEFFName\",SIN\nx,123456782\n",
-     "\"\uFEFFName\",SIN," + kAppended + "\r\nx,123456782,true,123456782,Atlantic,NB PEI NF NS,\r\n",
+     "\"\uFEFFName\",SIN," + kAppended +
+         "\r\nx,123456782,true,123456782,Atlantic,NB PEI NF NS,\r\n",
      0,
      ""},
     {"a row past the bound stops the run after the rows before it",
@@ -173,8 +189,7 @@ const Row kRows[] = {
        return options;
      }(),
      "SIN,note\n123456782,short\n123456782,\"" + std::string(41, 'x') + "\"\n",
-     "SIN,note," + kAppended + "\r\n123456782,short,true,123456782,Atlantic,NB PEI NF NS,\r\n",
-     2,
+     "SIN,note," + kAppended + "\r\n123456782,short,true,123456782,Atlantic,NB PEI NF NS,\r\n", 2,
      "line 3: the row is longer than 40 bytes"},
     {"a cell of megabytes is read whole, quickly even under the sanitizers",
      {},
@@ -183,8 +198,108 @@ const Row kRows[] = {
          "\"\"\",true,123456782,Atlantic,NB PEI NF NS,\r\n",
      0,
      ""},
-    {"control characters a message quotes are shown escaped", Column("\x1B[31mX\a"),
-     "id,SIN\n", "", 2, "--column '\\e[31mX\\x07': no such cell"},
+    {"control characters a message quotes are shown escaped", Column("\x1B[31mX\a"), "id,SIN\n", "",
+     2, "--column '\\e[31mX\\x07': no such cell"},
+    // Exports as spreadsheets and payroll systems write them.
+    {"a row wider than the header stops the run after the rows before it",
+     {},
+     "a,SIN,b\n1,123456782,2\n1,2,3,4\n",
+     "a,SIN,b," + kAppended + "\r\n1,123456782,2,true,123456782,Atlantic,NB PEI NF NS,\r\n",
+     2,
+     "line 3: the row has 4 cells, the header 3"},
+    {"without a header the first row's width is the table's",
+     [] {
+       AnnotateOptions options = Column("1");
+       options.noHeader = true;
+       return options;
+     }(),
+     "123456782,x\n800000002\n1,2,3\n",
+     "123456782,x,true,123456782,Atlantic,NB PEI NF NS,\r\n800000002,,true,800000002,Dummy,,\r\n",
+     2, "line 3: the row has 3 cells, the first row 2"},
+    {"a spreadsheet's empty rows are kept, not counted",
+     {},
+     "SIN,a\n,\n,,,,\n123456782,\n",
+     "SIN,a," + kAppended +
+         "\r\n,,,,,,\r\n,,,,,,\r\n123456782,,true,123456782,Atlantic,NB PEI NF NS,\r\n",
+     0,
+     ""},
+    {"UTF-16 with a byte-order mark, as spreadsheets save Unicode text",
+     {},
+     Utf16Le(u"\uFEFFSIN\tx\n046 454 286\t\u00E9\n"),
+     "\uFEFFSIN\tx\tsin_valid\tsin_number\tsin_group\tsin_regions\tsin_error\r\n"
+     "046 454 286\t\u00E9\ttrue\t046454286\tForeignTax\t\t\r\n",
+     0,
+     "read the table as UTF-16LE; writing UTF-8 with a byte-order mark"},
+    {"another encoding by name",
+     [] {
+       AnnotateOptions options;
+       options.encoding = "cp1252";
+       return options;
+     }(),
+     "Num\xE9ro NAS,Nom\n123456782,C\xF4t\xE9\n",
+     "\uFEFFNum\u00E9ro NAS,Nom," + kAppended +
+         "\r\n123456782,C\u00F4t\u00E9,true,123456782,Atlantic,NB PEI NF NS,\r\n",
+     0, "read the table as cp1252"},
+    {"bytes that are not UTF-8 stay as they are, and make a SIN cell malformed",
+     {},
+     "SIN,Nom\n12345678\xE9,C\xF4t\xE9\n",
+     "SIN,Nom," + kAppended +
+         "\r\n12345678\xE9,C\xF4t\xE9,false,,,,not UTF-8 (try --encoding cp1252)\r\n",
+     1,
+     ""},
+    {"semicolons chosen by the header, and a leading sep= line kept",
+     {},
+     "sep=;\r\nNAS;Nom\r\n123 456 782;Roy, Luc\r\n",
+     "sep=;\r\nNAS;Nom;sin_valid;sin_number;sin_group;sin_regions;sin_error\r\n"
+     "123 456 782;Roy, Luc;true;123456782;Atlantic;NB PEI NF NS;\r\n",
+     0,
+     ""},
+    {"a delimiter that names no SIN, and the one that would",
+     [] {
+       AnnotateOptions options;
+       options.delimiter = ',';
+       return options;
+     }(),
+     "Nom;NAS\n", "", 2, "(header: Nom;NAS); with --delimiter ';' it does"},
+    {"two delimiters that each name a SIN",
+     {},
+     "SIN,a;NAS\n",
+     "",
+     2,
+     "the header names a SIN with ',' and with ';' between cells; choose one with --delimiter"},
+    {"lines above the header copied through",
+     [] {
+       AnnotateOptions options;
+       options.skipRows = 2;
+       return options;
+     }(),
+     "Payroll, December\r\n\"quote\n\nSIN\n800000002\n",
+     "Payroll, December\r\n\"quote\n\r\nSIN," + kAppended +
+         "\r\n800000002,true,800000002,Dummy,,\r\n",
+     0, ""},
+    {"a table annotated before gets its five cells anew",
+     {},
+     "SIN,a," + kAppended + "\r\n123456782,x,false,,,,stale\r\n800000002\r\n",
+     "SIN,a," + kAppended +
+         "\r\n123456782,x,true,123456782,Atlantic,NB PEI NF NS,\r\n800000002,,true,800000002,"
+         "Dummy,,\r\n",
+     0,
+     ""},
+    {"masked: no message shows more of a SIN than the output would",
+     [] {
+       AnnotateOptions options;
+       options.mask = true;
+       return options;
+     }(),
+     "1001,\"Roy, Luc\",046 454 286\n", "", 2, "(header: *001,\"Roy, Luc\",*** *** 286;"},
+    {"sin_number spaced, so that a spreadsheet keeps its leading zero",
+     [] {
+       AnnotateOptions options;
+       options.style = NumberStyle::Spaced;
+       return options;
+     }(),
+     "SIN\n046454286\n", "SIN," + kAppended + "\r\n046454286,true,046 454 286,ForeignTax,,\r\n", 0,
+     ""},
 };
 
 class AnnotateRows : public ::testing::TestWithParam<Row> {};
@@ -204,10 +319,26 @@ TEST_P(AnnotateRows, WritesEveryRowWithItsSinCellsAppended) {
 INSTANTIATE_TEST_SUITE_P(Tables, AnnotateRows, ::testing::ValuesIn(kRows));
 
 TEST(NamesSin, KnowsTheUsualSpellingsInBothLanguages) {
-  for (const char* header :
-       {"SIN", "sin", " S.I.N. ", "SIN #", "sin_#", "NAS", "N.A.S.", "Social Insurance Number",
-        "social_insurance_number", "SOCIAL-INSURANCE-NUMBER", "Numéro d'assurance sociale",
-        "NUMÉRO D’ASSURANCE SOCIALE", "numero_dassurance_sociale"}) {
+  for (const char* header : {"SIN",
+                             "sin",
+                             " S.I.N. ",
+                             "SIN #",
+                             "sin_#",
+                             "NAS",
+                             "N.A.S.",
+                             "Social Insurance Number",
+                             "SIN Number",
+                             "SIN No.",
+                             "Social Insurance No.",
+                             "No d'assurance sociale",
+                             "N° d'assurance sociale",
+                             "Nº d’assurance sociale",
+                             "Numéro NAS",
+                             "social_insurance_number",
+                             "SOCIAL-INSURANCE-NUMBER",
+                             "Numéro d'assurance sociale",
+                             "NUMÉRO D’ASSURANCE SOCIALE",
+                             "numero_dassurance_sociale"}) {
     EXPECT_TRUE(NamesSin(header)) << header;
   }
   for (const char* header : {"", "SINs", "Spouse SIN", "SSN", "Social Insurance", "name", "NASA"}) {

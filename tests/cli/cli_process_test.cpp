@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // mivaro-cli run as a program: exit statuses, hostile input, reproducible
 // output and round trips, through real pipes and files.
+#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
@@ -15,6 +16,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/utf8.h"
@@ -229,8 +231,9 @@ TEST(MivaroCli, SurvivesHostileInputWithEveryLineReported) {
 TEST(MivaroCli, ReportsAHundredMegabyteLineAsMalformedInBoundedMemory) {
   const RunResult small = RunCli({"validate", "--json"}, WriteTemp("small", "7\n123456782\n"));
   // Digits, and bytes that are not UTF-8 at all (lone continuation bytes).
-  for (const auto& [filler, echoed] :
-       {std::pair<char, std::string>{'7', "7"}, {'\x80', "\uFFFD"}}) {
+  for (const auto& [filler, echoed, reason] :
+       {std::tuple<char, std::string, std::string>{'7', "7", "too long"},
+        {'\x80', "\uFFFD", "not UTF-8 (try --encoding cp1252)"}}) {
     SCOPED_TRACE(static_cast<int>(static_cast<unsigned char>(filler)));
     const std::string path = TempPath("huge");
     {
@@ -246,7 +249,7 @@ TEST(MivaroCli, ReportsAHundredMegabyteLineAsMalformedInBoundedMemory) {
     std::string hundred;
     for (int i = 0; i < 100; ++i) hundred += echoed;
     EXPECT_NE(lines[0].find(R"("input":")" + hundred + "\""), std::string::npos);
-    EXPECT_NE(lines[0].find(R"("error":"too long")"), std::string::npos);
+    EXPECT_NE(lines[0].find(R"("error":")" + reason + "\""), std::string::npos) << lines[0];
     EXPECT_NE(lines[1].find(R"("valid":true)"), std::string::npos);
     // The line alone is 100 MB; measured against a tiny input so that the
     // sanitizers' own memory does not count.
@@ -393,6 +396,39 @@ TEST(MivaroCli, AnnotatesATableOfAnySizeInFlatMemory) {
       RunCli({"annotate"}, WriteTemp("small-table", "SIN\n123456782\n"), "/dev/null");
   EXPECT_EQ(big.status, 0) << big.err;
   EXPECT_LT(big.peakKilobytes - small.peakKilobytes, 4 * 1024);
+}
+
+// Whether a temporary file of -o FILE is still beside FILE.
+bool TemporaryLeftBeside(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::string prefix = "." + path.substr(slash + 1) + ".mivaro-";
+  DIR* folder = opendir(path.substr(0, slash).c_str());
+  bool left = false;
+  while (const dirent* entry = readdir(folder))
+    left |= std::string(entry->d_name).rfind(prefix, 0) == 0;
+  closedir(folder);
+  return left;
+}
+
+TEST(MivaroCli, WritesAnOutputFileWholeOrLeavesItAsItWas) {
+  const std::string table = WriteTemp("table.csv", "SIN\n123456782\n");
+  const std::string broken = WriteTemp("broken.csv", "SIN\n123456782\n\"never closed\n");
+  const RunResult failed = RunCli({"annotate", "-o", table, broken});
+  EXPECT_EQ(failed.status, 2);
+  EXPECT_EQ(ReadFile(table), "SIN\n123456782\n");
+  EXPECT_FALSE(TemporaryLeftBeside(table));
+
+  // In place: the input is read whole before the file is replaced.
+  EXPECT_EQ(RunCli({"annotate", "-o", table, table}).status, 0);
+  EXPECT_EQ(ReadFile(table),
+            "SIN,sin_valid,sin_number,sin_group,sin_regions,sin_error\r\n"
+            "123456782,true,123456782,Atlantic,NB PEI NF NS,\r\n");
+  EXPECT_FALSE(TemporaryLeftBeside(table));
+
+  // "> FILE" on the input: the shell has emptied it; refused, not a success.
+  const RunResult same = RunCli({"annotate", table}, "/dev/null", table);
+  EXPECT_EQ(same.status, 2);
+  EXPECT_NE(same.err.find("write with -o FILE"), std::string::npos) << same.err;
 }
 
 TEST(MivaroCli, StreamsMillionsOfNumbersInFlatMemory) {

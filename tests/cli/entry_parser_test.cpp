@@ -25,9 +25,9 @@ const ParseRow kRows[] = {
     {"dashed groups", "123-456-782", "123456782", Malformed::None},
     {"blanks around", " \t 123-456-782 \t", "123456782", Malformed::None},
     {"CR of a CR LF ending", "123456782\r", "123456782", Malformed::None},
-    {"nine zeros are well formed", "000000000", "000000000", Malformed::None},
-    {"empty", "", "", Malformed::NotNineDigits},
-    {"blanks only", "   \t ", "", Malformed::NotNineDigits},
+    {"nine zeros, the placeholder for a missing SIN", "000 000 000", "", Malformed::Placeholder},
+    {"empty", "", "", Malformed::Empty},
+    {"blanks only", "   \t ", "", Malformed::Empty},
     {"eight digits", "12345678", "", Malformed::NotNineDigits},
     {"short groups", "123 456 78", "", Malformed::NotNineDigits},
     {"ten digits", "1234567823", "", Malformed::TooLong},
@@ -42,7 +42,8 @@ const ParseRow kRows[] = {
                  "5678",
                  9),
      "", Malformed::NotDigitsOnly},
-    {"invalid UTF-8", "12345678\xFF", "", Malformed::NotDigitsOnly},
+    {"invalid UTF-8", "12345678\xFF", "", Malformed::NotUtf8},
+    {"invalid UTF-8 among blanks", "123456782 \xE9", "", Malformed::NotUtf8},
     {"mixed separators", "123 456-782", "", Malformed::BadGrouping},
     {"double space", "123  456 782", "", Malformed::BadGrouping},
     {"groups of four", "1234 5678 2", "", Malformed::BadGrouping},
@@ -57,7 +58,22 @@ const ParseRow kRows[] = {
     {"line feed after an argument", "123456782\n", "123456782", Malformed::None},
     {"zero width and ideographic spaces around", "\u200B\u3000123-456-782\u2003", "123456782",
      Malformed::None},
-    {"no-break spaces between groups", "123\u00A0456\u00A0782", "", Malformed::BadGrouping},
+    // What spreadsheets make of a SIN.
+    {"no-break spaces between groups", "123\u00A0456\u00A0782", "123456782", Malformed::None},
+    {"narrow no-break spaces between groups", "046\u202F454\u202F286", "046454286",
+     Malformed::None},
+    {"commas between groups", "123,456,782", "123456782", Malformed::None},
+    {"a spreadsheet's text mark", "'046454286", "046454286", Malformed::None},
+    {"mixed thousands separators", "123,456\u00A0782", "", Malformed::BadGrouping},
+    {"scientific notation", "4.6454286E+7", "", Malformed::Reformatted},
+    {"scientific notation with a decimal comma", "1,23457E+08", "", Malformed::Reformatted},
+    {"a decimal part", "123456782.0", "", Malformed::Reformatted},
+    {"a decimal comma after grouped thousands", "123\u00A0456\u00A0782,00", "",
+     Malformed::Reformatted},
+    {"commas, but no decimal part", "12,345,678", "", Malformed::NotNineDigits},
+    {"eight digits, a leading zero lost", "46454286", "", Malformed::LeadingZeroLost},
+    {"eight digits that no leading zero saves", "46454287", "", Malformed::NotNineDigits},
+    {"an apostrophe alone", "'", "", Malformed::Empty},
     // Lengths are counted in characters, as the window counts them.
     {"nine four-byte characters",
      "\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600"
@@ -67,7 +83,7 @@ const ParseRow kRows[] = {
      "\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600"
      "\U0001F600\U0001F600",
      "", Malformed::TooLong},
-    {"a million lone continuation bytes", std::string(1'000'000, '\x80'), "", Malformed::TooLong},
+    {"a million lone continuation bytes", std::string(1'000'000, '\x80'), "", Malformed::NotUtf8},
 };
 
 class ParseEntryRows : public ::testing::TestWithParam<ParseRow> {};

@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
+#include "cli/generate.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -7,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/commands.h"
 #include "cli/fast_generator.h"
 #include "cli/invalid_generator.h"
+#include "cli/options.h"
 #include "cli/records.h"
 #include "core/evaluation.h"
 #include "core/generator.h"
@@ -242,10 +244,12 @@ struct InvalidRow {
 TEST(InvalidGenerator, EveryKindFailsValidateForItsOwnReason) {
   const InvalidRow kRows[] = {
       {InvalidKind::Checksum, {Malformed::None}, true},
-      {InvalidKind::Length, {Malformed::TooLong, Malformed::NotNineDigits}, true},
+      {InvalidKind::Length,
+       {Malformed::TooLong, Malformed::NotNineDigits, Malformed::LeadingZeroLost},
+       true},
       {InvalidKind::Letters, {Malformed::NotDigitsOnly}, true},
       {InvalidKind::Grouping, {Malformed::BadGrouping}, true},
-      {InvalidKind::Zeros, {Malformed::None}, false},
+      {InvalidKind::Zeros, {Malformed::Placeholder}, false},
   };
   for (const InvalidRow& row : kRows) {
     SCOPED_TRACE(static_cast<int>(row.kind));

@@ -77,11 +77,17 @@ const RecordRow kRows[] = {
      "12\uFFFD\uFFFD,,false,,,,,not digits only",
      "12\uFFFD\uFFFD              -          malformed  -            -  -              not digits "
      "only"},
-    {"invalid series named nowhere but the group", "000000000",
-     R"({"input":"000000000","number":"000000000","valid":false,"check":"000000000","sum":0,)"
+    {"invalid series named nowhere but the group", "000000037",
+     R"({"input":"000000037","number":"000000037","valid":false,"check":"000000067","sum":13,)"
      R"("group":"ForeignTax","regions":[],"error":null})",
-     "000000000,000000000,false,000000000,0,ForeignTax,,",
-     "000000000         000000000  invalid    000000000    0  ForeignTax"},
+     "000000037,000000037,false,000000067,13,ForeignTax,,",
+     "000000037         000000037  invalid    000000067   13  ForeignTax"},
+    {"the placeholder for a missing SIN", "000 000 000",
+     R"({"input":"000 000 000","number":null,"valid":false,"check":null,"sum":null,)"
+     R"("group":null,"regions":[],"error":"placeholder for a missing SIN"})",
+     "000 000 000,,false,,,,,placeholder for a missing SIN",
+     "000 000 000       -          malformed  -            -  -              placeholder for a "
+     "missing SIN"},
     {"formula made inert in CSV", "=HYPERLINK(\"x\")",
      R"j({"input":"=HYPERLINK(\"x\")","number":null,"valid":false,"check":null,"sum":null,)j"
      R"("group":null,"regions":[],"error":"too long"})",

@@ -1,21 +1,20 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "cli/commands.h"
+// mivaro-cli generate: valid numbers, or numbers that fail on purpose, for
+// test data.
+#include "cli/generate.h"
 
 #include <fmt/format.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <charconv>
 #include <chrono>
-#include <cstring>
+#include <limits>
 #include <random>
-#include <vector>
 
+#include "cli/command.h"
 #include "cli/entry_parser.h"
-#include "cli/fast_generator.h"
-#include "core/evaluation.h"
+#include "cli/options.h"
+#include "cli/report.h"
 
 namespace mivaro::cli {
 namespace {
@@ -36,76 +35,66 @@ std::uint64_t SeedFromSystem() {
   return (std::uint64_t{device()} << 32U) ^ device() ^ now;
 }
 
+class Generate final : public Command {
+ public:
+  explicit Generate(CLI::App& app)
+      : Command(app.add_subcommand(
+            "generate",
+            "Print valid SINs, one a line. With --region the first digit follows the first listed "
+            "region in the order " +
+                RegionPriorityList() +
+                "; --first-digit asks for one first digit, 0 included; with neither, the first "
+                "digit is any of 1-9. The other digits are 1-9, or 0-9 with --digits 0-9. The "
+                "same --seed and options print the same numbers on every run and machine.")) {
+    CLI::Option* region =
+        AddParsedOption(command_, "--region", options_.regions, ParseRegionList,
+                        "Comma-separated region captions: " + RegionCaptionList());
+    CLI::Option* firstDigit =
+        AddWholeNumberOption(command_, "--first-digit", options_.firstDigit, 0, 9,
+                             "The first digit, 0-9 (" + SeriesDigitList() + ")")
+            ->type_name("DIGIT");
+    region->excludes(firstDigit);
+    AddWholeNumberOption(command_, "--count", options_.count, 1, kMaxCount,
+                         "How many numbers, up to 100 million");
+    AddWholeNumberOption(
+        command_, "--seed", options_.seed, 0, std::numeric_limits<std::uint64_t>::max(),
+        "Seed for reproducible output, 0 to 18446744073709551615 (default: from the clock)");
+    AddStyleOption(command_, options_.style, "How numbers are written: bare, spaced, dashed");
+    command_
+        ->add_option("--digits", digits_,
+                     "The digits of positions 2 to 9: 1-9 as the window draws them, or 0-9 as "
+                     "issued numbers have them (default: 1-9)")
+        ->check(CLI::IsMember({"1-9", "0-9"}));
+    CLI::Option* unique = command_->add_flag(
+        "--unique", options_.unique,
+        "No number twice in one run; a --count larger than the distinct numbers the options "
+        "allow is refused");
+    AddParsedOption(command_, "--invalid", options_.invalid, ParseInvalidKinds,
+                    "Print numbers that fail validate, each of a kind drawn from the list: " +
+                        InvalidKindList() + ". --format applies to checksum and zeros")
+        ->type_name("KIND[,KIND...]")
+        ->excludes(unique);
+    format_.AddTo(command_, "Print each number's JSON record", "Print each number's CSV record");
+  }
+
+  int Run() override {
+    options_.records = format_.Chosen();
+    options_.digits = digits_ == "0-9" ? DigitRange::ZeroToNine : DigitRange::OneToNine;
+    return RunGenerate(options_, stdout, stderr);
+  }
+
+ private:
+  static constexpr std::uint64_t kMaxCount = 100'000'000;
+
+  GenerateOptions options_;
+  std::string digits_ = "1-9";
+  RecordFormatFlags format_;
+};
+
 }  // namespace
 
-int RunValidate(const ValidateOptions& options, int inputFd, std::FILE* out, std::FILE* err) {
-  const std::unique_ptr<RecordWriter> writer =
-      RecordWriter::Create(options.format, out, err, options.mask);
-  Tally tally;
-  // Returns false once the output refuses a write: nothing more can be said.
-  const auto emit = [&](const ParsedEntry& entry) {
-    const Record record = CheckEntry(entry);
-    tally.Count(record);
-    writer->Write(record);
-    return writer->Ok();
-  };
-
-  writer->Header();
-  int readError = 0;
-  if (!options.numbers.empty()) {
-    for (const std::string& number : options.numbers) {
-      if (!emit(ParseEntry(number))) break;
-    }
-  } else {
-    // Lines that lie whole in a block are parsed where they lie; only a line
-    // that runs across blocks goes through the accumulator.
-    EntryAccumulator accumulator;
-    bool lineOpen = false;
-    bool writing = true;
-    std::vector<char> block(kReadBlock);
-    while (writing) {
-      const long got = ReadBlock(inputFd, block);
-      if (got < 0) {
-        readError = errno;
-        break;
-      }
-      if (got == 0) {
-        // A last line without its newline is an entry all the same.
-        if (lineOpen) emit(accumulator.Finish());
-        break;
-      }
-      std::string_view chunk(block.data(), static_cast<std::size_t>(got));
-      while (writing && !chunk.empty()) {
-        const auto* newline =
-            static_cast<const char*>(std::memchr(chunk.data(), '\n', chunk.size()));
-        if (newline == nullptr) {
-          accumulator.Feed(chunk);
-          lineOpen = true;
-          break;
-        }
-        const auto length = static_cast<std::size_t>(newline - chunk.data());
-        if (lineOpen) {
-          accumulator.Feed(chunk.substr(0, length));
-          writing = emit(accumulator.Finish());
-          lineOpen = false;
-        } else {
-          writing = emit(ParseEntry(chunk.substr(0, length)));
-        }
-        chunk.remove_prefix(length + 1);
-      }
-    }
-  }
-  // The summary only once every record has been written.
-  if (!writer->Flush()) return ReportWriteFailure(err, writer->Error(), "the results");
-  if (readError != 0) {
-    Report(err, "cannot read standard input: {}", std::strerror(readError));
-    return kExitFailure;
-  }
-  if (options.summary) {
-    writer->Summary(tally);
-    if (!writer->Flush()) return ReportWriteFailure(err, writer->Error(), "the results");
-  }
-  return tally.AllValid() ? kExitAllValid : kExitNotAllValid;
+std::unique_ptr<Command> AddGenerate(CLI::App& app) {
+  return std::make_unique<Generate>(app);
 }
 
 int RunGenerate(const GenerateOptions& options, std::FILE* out, std::FILE* err) {
@@ -185,30 +174,6 @@ int RunGenerate(const GenerateOptions& options, std::FILE* out, std::FILE* err) 
 
   if (!output.Flush()) return ReportWriteFailure(err, output.Error(), "the numbers");
   return kExitAllValid;
-}
-
-long ReadBlock(int fd, std::span<char> block) {
-  while (true) {
-    const ssize_t got = read(fd, block.data(), block.size());
-    if (got >= 0 || errno != EINTR) return got;
-  }
-}
-
-std::optional<std::uint64_t> ParseWholeNumber(std::string_view text, std::uint64_t min,
-                                              std::uint64_t max, std::string& error) {
-  std::uint64_t value = 0;
-  const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
-  const bool whole =
-      !text.empty() && end == text.data() + text.size() && status != std::errc::invalid_argument;
-  if (!whole) {
-    error = fmt::format("'{}' is not a whole number (expected {} to {})", text, min, max);
-    return std::nullopt;
-  }
-  if (status == std::errc::result_out_of_range || value < min || value > max) {
-    error = fmt::format("{} is out of range (expected {} to {})", text, min, max);
-    return std::nullopt;
-  }
-  return value;
 }
 
 std::string RegionCaptionList() {

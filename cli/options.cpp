@@ -1,0 +1,70 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "cli/options.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <charconv>
+#include <vector>
+
+namespace mivaro::cli {
+
+std::optional<std::uint64_t> ParseWholeNumber(std::string_view text, std::uint64_t min,
+                                              std::uint64_t max, std::string& error) {
+  std::uint64_t value = 0;
+  const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
+  const bool whole =
+      !text.empty() && end == text.data() + text.size() && status != std::errc::invalid_argument;
+  if (!whole) {
+    error = fmt::format("'{}' is not a whole number (expected {} to {})", text, min, max);
+    return std::nullopt;
+  }
+  if (status == std::errc::result_out_of_range || value < min || value > max) {
+    error = fmt::format("{} is out of range (expected {} to {})", text, min, max);
+    return std::nullopt;
+  }
+  return value;
+}
+
+void RecordFormatFlags::AddTo(CLI::App* command, const std::string& jsonHelp,
+                              const std::string& csvHelp) {
+  CLI::Option* jsonFlag = command->add_flag("--json", json, jsonHelp);
+  command->add_flag("--csv", csv, csvHelp)->excludes(jsonFlag);
+}
+
+std::optional<Format> RecordFormatFlags::Chosen() const {
+  if (json) return Format::Json;
+  if (csv) return Format::Csv;
+  return std::nullopt;
+}
+
+void AddStyleOption(CLI::App* command, NumberStyle& style, const std::string& help) {
+  const std::vector<std::string> names(kNumberStyleNames.begin(), kNumberStyleNames.end());
+  command
+      ->add_option_function<std::string>(
+          "--format",
+          [&style](const std::string& name) {
+            const auto named = std::find(kNumberStyleNames.begin(), kNumberStyleNames.end(), name);
+            style = static_cast<NumberStyle>(named - kNumberStyleNames.begin());
+          },
+          help)
+      ->check(CLI::IsMember(names));
+}
+
+void AddOutputOption(CLI::App* command, std::optional<std::string>& path) {
+  command
+      ->add_option("-o,--output", path,
+                   "Write to FILE instead of standard output: to a temporary file beside it, "
+                   "which takes its place only when the run succeeds, so FILE may be the input")
+      ->type_name("FILE");
+}
+
+void AddEncodingOption(CLI::App* command, std::optional<std::string>& encoding) {
+  command
+      ->add_option("--encoding", encoding,
+                   "The input's encoding, any name iconv knows, such as cp1252 or latin1 "
+                   "(default: UTF-8, or UTF-16 when a byte-order mark says so)")
+      ->type_name("NAME");
+}
+
+}  // namespace mivaro::cli

@@ -1,0 +1,178 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "cli/sin_column.h"
+
+#include <csv.h>
+#include <fmt/format.h>
+
+#include <algorithm>
+
+#include "cli/entry_parser.h"
+#include "core/utf8.h"
+
+namespace mivaro::cli {
+namespace {
+
+// Appends a code point as UTF-8.
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+    return;
+  }
+  if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+  } else {
+    if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    }
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+  }
+  out += static_cast<char>(0x80 | (c & 0x3F));
+}
+
+// A header cell folded for comparison: lower case, and for NamesSin without
+// accents and without the characters that spellings of a name differ in.
+enum class Fold { CaseOnly, Spelling };
+
+std::string Folded(std::string_view text, Fold fold) {
+  std::string folded;
+  for (std::size_t at = 0; at < text.size();) {
+    const Utf8Step step = DecodeUtf8(text, at);
+    char32_t c = step.valid ? step.codePoint : 0xFFFD;
+    at += step.length;
+    if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) c += 0x20;  // Latin-1 capitals
+    if (fold == Fold::Spelling) {
+      if (IsBlank(c) ||
+          std::u32string_view(U"_-'.#\u2019\u2018").find(c) != std::u32string_view::npos) {
+        continue;
+      }
+      // The accented letters of French and its neighbours without accents,
+      // and the degree and ordinal signs written for "No" (N°, Nº).
+      constexpr std::u32string_view kAccented = U"àáâãäåçèéêëìíîïñòóôõöùúûüýÿ°º";
+      constexpr std::string_view kPlain = "aaaaaaceeeeiiiinooooouuuuyyoo";
+      if (const auto index = kAccented.find(c); index != std::u32string_view::npos) {
+        c = static_cast<char32_t>(kPlain[index]);
+      }
+    }
+    AppendUtf8(folded, c);
+  }
+  return folded;
+}
+
+std::string JoinedList(std::span<const std::string_view> names, std::string_view last) {
+  std::string list;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i != 0) list += i + 1 == names.size() ? last : ", ";
+    list += names[i];
+  }
+  return list;
+}
+
+}  // namespace
+
+bool NamesSin(std::string_view headerCell) {
+  const std::string folded = Folded(headerCell, Fold::Spelling);
+  return std::any_of(kSinHeaderNames.begin(), kSinHeaderNames.end(),
+                     [&](std::string_view name) { return Folded(name, Fold::Spelling) == folded; });
+}
+
+std::string SinHeaderNameList() {
+  return JoinedList(kSinHeaderNames, " or ");
+}
+
+std::string AnnotateCellList() {
+  std::string list;
+  for (const std::string_view name : kAnnotateCells) {
+    if (!list.empty()) list += ',';
+    list += name;
+  }
+  return list;
+}
+
+ColumnChoice ChooseColumn(std::span<const std::string_view> cells, const ColumnRequest& request) {
+  if (request.number) {
+    if (*request.number > cells.size()) {
+      return {std::nullopt,
+              fmt::format("--column {}: the header has {} cells", *request.number, cells.size())};
+    }
+    return {*request.number - 1, ""};
+  }
+  std::vector<std::size_t> matches;
+  if (request.name) {
+    const std::string wanted = Folded(TrimBlanks(*request.name), Fold::CaseOnly);
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+      if (Folded(TrimBlanks(cells[i]), Fold::CaseOnly) == wanted) matches.push_back(i);
+    }
+    if (matches.size() != 1) {
+      return {std::nullopt,
+              fmt::format("--column '{}': {} in the header", *request.name,
+                          matches.empty() ? "no such cell" : "more than one such cell")};
+    }
+  } else {
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+      if (NamesSin(cells[i])) matches.push_back(i);
+    }
+    if (matches.size() != 1) {
+      return {std::nullopt, fmt::format("{} of the header names a SIN; choose one with --column",
+                                        matches.empty() ? "no cell" : "more than one cell")};
+    }
+  }
+  return {matches.front(), ""};
+}
+
+std::size_t AnnotatedCells(std::span<const std::string_view> cells) {
+  if (cells.size() < kAnnotateCells.size()) return 0;
+  const auto own = cells.subspan(cells.size() - kAnnotateCells.size());
+  return std::equal(own.begin(), own.end(), kAnnotateCells.begin()) ? kAnnotateCells.size() : 0;
+}
+
+std::optional<std::vector<std::string>> SplitRow(std::string_view row, char delimiter) {
+  struct Cells {
+    std::vector<std::string> cells;
+    bool ended = false;
+  } split;
+  csv_parser parser{};
+  csv_init(&parser, CSV_STRICT | CSV_STRICT_FINI);
+  csv_set_delim(&parser, static_cast<unsigned char>(delimiter));
+  csv_set_space_func(&parser, [](unsigned char) { return 0; });
+  const auto onCell = [](void* bytes, std::size_t size, void* data) {
+    static_cast<Cells*>(data)->cells.emplace_back(static_cast<const char*>(bytes), size);
+  };
+  const auto onRowEnd = [](int, void* data) { static_cast<Cells*>(data)->ended = true; };
+  const bool read =
+      csv_parse(&parser, row.data(), row.size(), onCell, onRowEnd, &split) == row.size() &&
+      csv_fini(&parser, onCell, onRowEnd, &split) == 0;
+  csv_free(&parser);
+  if (!read) return std::nullopt;
+  return std::move(split.cells);
+}
+
+std::vector<char> DelimitersThatWork(std::string_view headerRow, const ColumnRequest& request) {
+  std::vector<char> working;
+  std::size_t mostCells = 1;
+  for (const char delimiter : kDelimiterCandidates) {
+    const auto cells = SplitRow(headerRow, delimiter);
+    if (!cells) continue;
+    const std::vector<std::string_view> views(cells->begin(), cells->end());
+    const auto user = std::span(views).first(views.size() - AnnotatedCells(views));
+    if (request.number) {
+      // Any delimiter gives a first cell: the one that splits the most wins.
+      if (user.size() > mostCells && user.size() >= *request.number) {
+        mostCells = user.size();
+        working.assign(1, delimiter);
+      }
+    } else if (views.size() > 1 && ChooseColumn(user, request).column) {
+      working.push_back(delimiter);
+    }
+  }
+  return working;
+}
+
+std::string DelimiterName(char delimiter) {
+  return delimiter == '\t' ? "tab" : fmt::format("'{}'", delimiter);
+}
+
+}  // namespace mivaro::cli
