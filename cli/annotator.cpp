@@ -10,6 +10,7 @@
 #include <limits>
 #include <vector>
 
+#include "cli/csv.h"
 #include "cli/entry_parser.h"
 #include "cli/input.h"
 #include "cli/records.h"
@@ -396,7 +397,7 @@ class Annotator {
     // A masked cell is the tool's own writing.
     wroteCell_ = true;
     scratch_.clear();
-    AppendMasked(scratch_, cell, HiddenDigits(parsed_.digitCount));
+    AppendMasked(scratch_, cell, parsed_.digitCount);
     AppendCsvField(out, scratch_.View(), delimiter_, CellOrigin::Tool);
   }
 
@@ -441,25 +442,21 @@ class Annotator {
 
   // Appends the five cells that check the row's SIN cell, and ends the row.
   void WriteSinCells() {
-    const Record record = CheckEntry(parsed_);
+    const Record record = RecordOf(parsed_);
     tally_.Count(record);
     number_.clear();
     std::string_view group;
     std::string_view regions;
     if (!record.IsMalformed()) {
-      std::array<char, kNumberLength> digits{};
-      std::copy(record.number.begin(), record.number.end(), digits.begin());
-      if (options_.mask) {
-        std::fill_n(digits.begin(), HiddenDigits(kNumberLength), '*');
-      }
-      AppendNumber(number_, digits, options_.style);
-      group = RegionGroupName(*record.group);
-      regions = RegionWords(*record.group);
+      number_ = options_.mask ? Mask(record.result.number, options_.style)
+                              : Format(record.result.number, options_.style);
+      group = GroupName(*record.result.group);
+      regions = RegionWords(*record.result.group);
     }
-    const bool valid = !record.IsMalformed() && record.result.IsValid;
+    const bool valid = record.result.valid;
     TextBuffer& out = output_.Buffer();
     for (const std::string_view cell : {valid ? "true"sv : "false"sv, std::string_view(number_),
-                                        group, regions, MalformedText(record.error)}) {
+                                        group, regions, ErrorWords(record.result.error)}) {
       out += delimiter_;
       AppendCsvField(out, cell, delimiter_, CellOrigin::Tool);
     }
@@ -476,7 +473,7 @@ class Annotator {
       std::string_view cell = cells[i];
       if (options_.mask) {
         masked.clear();
-        AppendMasked(masked, cell, HiddenDigits(ParseEntry(cell).digitCount));
+        AppendMasked(masked, cell, ParseEntry(cell).digitCount);
         cell = masked.View();
       }
       AppendCsvField(row, cell, delimiter, CellOrigin::User);

@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
+#include <mivaro/sin.h>
+
 #include <cstddef>
 #include <cstdio>
 #include <optional>
 #include <string>
 
-#include "cli/fast_generator.h"
 #include "cli/sin_column.h"
 
 namespace mivaro::cli {
@@ -23,7 +24,7 @@ struct AnnotateOptions {
   bool mask = false;                              // no more of a SIN than its last three digits
   std::size_t maxRowBytes = kDefaultMaxRowBytes;  // a longer row stops the run
   std::size_t skipRows = 0;                       // lines above the header, copied through
-  NumberStyle style = NumberStyle::Bare;          // how sin_number is written
+  Style style = Style::Bare;                      // how sin_number is written
   std::optional<std::string> encoding;            // none: UTF-8, or as a byte-order mark says
 };
 

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <limits>
 #include <random>
+#include <stdexcept>
 
 #include "cli/command.h"
 #include "cli/entry_parser.h"
@@ -18,15 +19,6 @@
 
 namespace mivaro::cli {
 namespace {
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           const auto upper = [](char c) {
-             return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
-           };
-           return upper(x) == upper(y);
-         });
-}
 
 std::uint64_t SeedFromSystem() {
   std::random_device device;
@@ -47,10 +39,10 @@ class Generate final : public Command {
                 "digit is any of 1-9. The other digits are 1-9, or 0-9 with --digits 0-9. The "
                 "same --seed and options print the same numbers on every run and machine.")) {
     CLI::Option* region =
-        AddParsedOption(command_, "--region", options_.regions, ParseRegionList,
+        AddParsedOption(command_, "--region", options_.drawn.regions, ParseRegions,
                         "Comma-separated region captions: " + RegionCaptionList());
     CLI::Option* firstDigit =
-        AddWholeNumberOption(command_, "--first-digit", options_.firstDigit, 0, 9,
+        AddWholeNumberOption(command_, "--first-digit", options_.drawn.firstDigit, 0, 9,
                              "The first digit, 0-9 (" + SeriesDigitList() + ")")
             ->type_name("DIGIT");
     region->excludes(firstDigit);
@@ -59,17 +51,17 @@ class Generate final : public Command {
     AddWholeNumberOption(
         command_, "--seed", options_.seed, 0, std::numeric_limits<std::uint64_t>::max(),
         "Seed for reproducible output, 0 to 18446744073709551615 (default: from the clock)");
-    AddStyleOption(command_, options_.style, "How numbers are written: bare, spaced, dashed");
+    AddStyleOption(command_, options_.drawn.style, "How numbers are written: bare, spaced, dashed");
     command_
         ->add_option("--digits", digits_,
                      "The digits of positions 2 to 9: 1-9 as the window draws them, or 0-9 as "
                      "issued numbers have them (default: 1-9)")
         ->check(CLI::IsMember({"1-9", "0-9"}));
     CLI::Option* unique = command_->add_flag(
-        "--unique", options_.unique,
+        "--unique", options_.drawn.unique,
         "No number twice in one run; a --count larger than the distinct numbers the options "
         "allow is refused");
-    AddParsedOption(command_, "--invalid", options_.invalid, ParseInvalidKinds,
+    AddParsedOption(command_, "--invalid", options_.drawn.invalid, ParseInvalidKinds,
                     "Print numbers that fail validate, each of a kind drawn from the list: " +
                         InvalidKindList() + ". --format applies to checksum and zeros")
         ->type_name("KIND[,KIND...]")
@@ -79,7 +71,7 @@ class Generate final : public Command {
 
   int Run() override {
     options_.records = format_.Chosen();
-    options_.digits = digits_ == "0-9" ? DigitRange::ZeroToNine : DigitRange::OneToNine;
+    options_.drawn.zeroToNine = digits_ == "0-9";
     return RunGenerate(options_, stdout, stderr);
   }
 
@@ -98,34 +90,19 @@ std::unique_ptr<Command> AddGenerate(CLI::App& app) {
 }
 
 int RunGenerate(const GenerateOptions& options, std::FILE* out, std::FILE* err) {
-  const FirstDigitRule rule =
-      options.firstDigit ? FirstDigitRule::ForDigit(*options.firstDigit)
-                         : FirstDigitRule::ForRegions(options.regions.value_or(RegionFlags{}));
-  const std::uint64_t seed = options.seed.value_or(SeedFromSystem());
-  if (options.unique && !options.invalid.empty()) {
-    Report(err, "--unique is for valid numbers and cannot go with --invalid");
+  GeneratorOptions drawn = options.drawn;
+  drawn.seed = options.seed.value_or(SeedFromSystem());
+  std::optional<Generator> generator;
+  try {
+    generator.emplace(drawn);
+  } catch (const std::invalid_argument& refused) {
+    Report(err, refused.what());
     return kExitFailure;
   }
-  if (options.unique) {
-    const std::uint64_t distinct = CountValidNumbers(rule, options.digits);
-    if (options.count > distinct) {
-      Report(err, "--count {} is more than the {} distinct valid numbers these options allow",
-             options.count, distinct);
-      return kExitFailure;
-    }
-  }
-
-  // One source of numbers, by the options.
-  std::optional<FastGenerator> valid;
-  std::optional<UniqueGenerator> unique;
-  std::optional<InvalidGenerator> invalid;
-  if (!options.invalid.empty()) {
-    const bool keepFirst = options.firstDigit || options.regions;
-    invalid.emplace(rule, keepFirst, seed, options.digits, options.invalid, options.style);
-  } else if (options.unique) {
-    unique.emplace(rule, seed, options.digits);
-  } else {
-    valid.emplace(rule, seed, options.digits);
+  if (drawn.unique && options.count > generator->Distinct()) {
+    Report(err, "--count {} is more than the {} distinct valid numbers these options allow",
+           options.count, generator->Distinct());
+    return kExitFailure;
   }
 
   std::unique_ptr<RecordWriter> writer;
@@ -138,32 +115,23 @@ int RunGenerate(const GenerateOptions& options, std::FILE* out, std::FILE* err) 
   }
   BufferedOutput& output = writer ? static_cast<BufferedOutput&>(*writer) : *plain;
 
-  std::array<char, kNumberLength> digits{};
+  const bool bulk = !writer && drawn.invalid.empty() && drawn.style == Style::Bare;
+  Number number{};
   std::string text;
   for (std::uint64_t i = 0; i < options.count && output.Ok(); ++i) {
-    if (invalid) {
-      invalid->Next(text);
-    } else {
-      if (unique) {
-        unique->Next(digits);
-      } else {
-        valid->Next(digits);
-      }
-      if (writer) {
-        text.clear();
-        AppendNumber(text, digits, options.style);
-      } else {
-        // The bulk path: straight into the output, no record.
-        TextBuffer& buffer = output.Buffer();
-        AppendNumber(buffer, digits, options.style);
-        buffer += '\n';
-        output.MaybeFlush();
-        continue;
-      }
+    if (bulk) {
+      // The bulk path: nine digits straight into the output, no record.
+      generator->Next(number);
+      TextBuffer& buffer = output.Buffer();
+      buffer.Append(number.data(), number.size());
+      buffer += '\n';
+      output.MaybeFlush();
+      continue;
     }
+    generator->Next(text);
     if (writer) {
       const ParsedEntry entry = ParseEntry(text);
-      writer->Write(CheckEntry(entry));
+      writer->Write(RecordOf(entry));
     } else {
       TextBuffer& buffer = output.Buffer();
       buffer += text;
@@ -200,6 +168,15 @@ std::string RegionPriorityList() {
   return list;
 }
 
+std::string InvalidKindList() {
+  std::string list;
+  for (const auto& [name, kind] : kInvalidKinds) {
+    if (!list.empty()) list += ", ";
+    list += name;
+  }
+  return list;
+}
+
 std::string SeriesDigitList() {
   std::string list;
   for (char digit = '0'; digit <= '9'; ++digit) {
@@ -212,25 +189,4 @@ std::string SeriesDigitList() {
   }
   return list;
 }
-
-std::optional<RegionFlags> ParseRegionList(std::string_view list, std::string& error) {
-  RegionFlags flags{};
-  while (true) {
-    const std::size_t comma = list.find(',');
-    const std::string_view item = TrimBlanks(list.substr(0, comma));
-    const auto box =
-        std::find_if(kRegionBoxes.begin(), kRegionBoxes.end(),
-                     [&](const RegionBox& b) { return EqualsIgnoringCase(b.Caption, item); });
-    if (box == kRegionBoxes.end()) {
-      const std::string known = RegionCaptionList();
-      error = item.empty() ? fmt::format("an empty region in the list (expected {})", known)
-                           : fmt::format("unknown region '{}' (expected {})", item, known);
-      return std::nullopt;
-    }
-    flags[static_cast<std::size_t>(box - kRegionBoxes.begin())] = 1;
-    if (comma == std::string_view::npos) return flags;
-    list.remove_prefix(comma + 1);
-  }
-}
-
 }  // namespace mivaro::cli

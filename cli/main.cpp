@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 // mivaro-cli: Mivaro's number rules on the command line, for scripts, data
 // cleaning and test fixtures. Each command lives in its own file.
+#include <mivaro/sin.h>
+
 #include <CLI/CLI.hpp>
 #include <cerrno>
 #include <cstdio>
@@ -11,7 +13,6 @@
 
 #include "cli/command.h"
 #include "cli/report.h"
-#include "core/version.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ int PrintHelpOrVersion(const CLI::App& app, const CLI::ParseError& request) {
 
 int Main(int argc, char** argv) {
   CLI::App app(kDescription, "mivaro-cli");
-  app.set_version_flag("--version", std::string(mivaro::kAppVersion));
+  app.set_version_flag("--version", std::string(mivaro::Version()));
   app.require_subcommand(1);
   std::vector<std::unique_ptr<mivaro::cli::Command>> commands;
   commands.push_back(mivaro::cli::AddValidate(app));

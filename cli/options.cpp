@@ -32,20 +32,20 @@ void RecordFormatFlags::AddTo(CLI::App* command, const std::string& jsonHelp,
   command->add_flag("--csv", csv, csvHelp)->excludes(jsonFlag);
 }
 
-std::optional<Format> RecordFormatFlags::Chosen() const {
-  if (json) return Format::Json;
-  if (csv) return Format::Csv;
+std::optional<RecordFormat> RecordFormatFlags::Chosen() const {
+  if (json) return RecordFormat::Json;
+  if (csv) return RecordFormat::Csv;
   return std::nullopt;
 }
 
-void AddStyleOption(CLI::App* command, NumberStyle& style, const std::string& help) {
-  const std::vector<std::string> names(kNumberStyleNames.begin(), kNumberStyleNames.end());
+void AddStyleOption(CLI::App* command, Style& style, const std::string& help) {
+  const std::vector<std::string> names(kStyleNames.begin(), kStyleNames.end());
   command
       ->add_option_function<std::string>(
           "--format",
           [&style](const std::string& name) {
-            const auto named = std::find(kNumberStyleNames.begin(), kNumberStyleNames.end(), name);
-            style = static_cast<NumberStyle>(named - kNumberStyleNames.begin());
+            const auto named = std::find(kStyleNames.begin(), kStyleNames.end(), name);
+            style = static_cast<Style>(named - kStyleNames.begin());
           },
           help)
       ->check(CLI::IsMember(names));

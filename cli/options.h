@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
+#include <mivaro/sin.h>
+
 #include <CLI/CLI.hpp>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "cli/fast_generator.h"
 #include "cli/records.h"
 
 namespace mivaro::cli {
@@ -66,11 +67,11 @@ struct RecordFormatFlags {
   bool csv = false;
 
   void AddTo(CLI::App* command, const std::string& jsonHelp, const std::string& csvHelp);
-  std::optional<Format> Chosen() const;
+  std::optional<RecordFormat> Chosen() const;
 };
 
 // Adds --format bare|spaced|dashed, read into style.
-void AddStyleOption(CLI::App* command, NumberStyle& style, const std::string& help);
+void AddStyleOption(CLI::App* command, Style& style, const std::string& help);
 
 // Adds -o/--output FILE: the results go to a temporary file beside FILE,
 // which replaces FILE when the run succeeds.

@@ -44,7 +44,33 @@ mode_t ModeFor(const std::string& path) {
   return 0666 & ~mask;
 }
 
+// Output goes to the stream in writes of about this size.
+constexpr std::size_t kFlushAt = std::size_t{64} * 1024;
+
 }  // namespace
+
+void BufferedOutput::WriteBuffer() {
+  if (ok_ && !buffer_.empty() &&
+      std::fwrite(buffer_.View().data(), 1, buffer_.size(), stream_) != buffer_.size()) {
+    Fail();
+  }
+  buffer_.clear();
+}
+
+void BufferedOutput::Fail() {
+  if (ok_) error_ = errno;
+  ok_ = false;
+}
+
+void BufferedOutput::MaybeFlush() {
+  if (buffer_.size() >= kFlushAt) WriteBuffer();
+}
+
+bool BufferedOutput::Flush() {
+  WriteBuffer();
+  if (ok_ && std::fflush(stream_) != 0) Fail();
+  return ok_;
+}
 
 std::unique_ptr<OutputTarget> OutputTarget::Open(const std::optional<std::string>& path,
                                                  int inputFd, std::FILE* err) {

@@ -6,7 +6,37 @@
 #include <optional>
 #include <string>
 
+#include "cli/text_buffer.h"
+
 namespace mivaro::cli {
+
+class BufferedOutput {
+ public:
+  explicit BufferedOutput(std::FILE* stream) : stream_(stream) {}
+  virtual ~BufferedOutput() = default;
+  BufferedOutput(const BufferedOutput&) = delete;
+  BufferedOutput& operator=(const BufferedOutput&) = delete;
+
+  TextBuffer& Buffer() { return buffer_; }
+
+  // Writes the buffer out once it has grown past a block.
+  void MaybeFlush();
+
+  // Sends everything buffered to the stream; returns Ok().
+  bool Flush();
+  bool Ok() const { return ok_; }
+  // The errno of the write that failed first; 0 while Ok().
+  int Error() const { return error_; }
+
+ private:
+  void WriteBuffer();
+  void Fail();
+
+  std::FILE* stream_;
+  TextBuffer buffer_;
+  bool ok_ = true;
+  int error_ = 0;
+};
 
 // Where a command writes its results: standard output, or with -o a file,
 // written beside its final place and put there only when the run succeeds,

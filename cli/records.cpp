@@ -8,16 +8,14 @@
 #include <cerrno>
 #include <cstring>
 
+#include "cli/csv.h"
 #include "cli/report.h"
 #include "cli/utf8.h"
-#include "core/utf8.h"
 
 namespace mivaro::cli {
 namespace {
 
 using namespace std::string_view_literals;
-
-constexpr std::size_t kFlushAt = std::size_t{64} * 1024;
 
 // Columns of the text format; the input column shows at most this many
 // characters, a longer entry ends in an ellipsis.
@@ -40,32 +38,30 @@ char* WriteSum(char* at, int sum) {
 // depends only on its group and whether it passed, so it is written once per
 // group and format and copied from then on.
 struct GroupTails {
-  std::string words;                // the region captions, "NB PEI NF NS"
   std::array<std::string, 2> text;  // by IsValid: group column, details, newline
   std::string json;                 // "group", "regions" and "error" to the end
   std::string csv;                  // group and regions to the end of the row
 };
 
 const GroupTails& TailsOf(RegionGroup group) {
-  static const std::array<GroupTails, 8> kTails = [] {
-    std::array<GroupTails, 8> tails;
+  static const std::array<GroupTails, kGroups.size()> kTails = [] {
+    std::array<GroupTails, kGroups.size()> tails;
     for (std::size_t index = 0; index < tails.size(); ++index) {
-      const auto each = static_cast<RegionGroup>(index);
-      std::string words;
+      const RegionGroup each = kGroups[index];
       std::string json;
       for (const RegionBox& box : kRegionBoxes) {
         if (box.Group != each) continue;
-        words += words.empty() ? "" : " ";
-        words += box.Caption;
         json += json.empty() ? "\"" : ",\"";
         json += box.Caption;
         json += '"';
       }
-      const std::string_view name = RegionGroupName(each);
+      const std::string_view name = GroupName(each);
+      const std::string_view words = RegionWords(each);
       const auto series = SeriesName(each);
       for (const bool valid : {false, true}) {
         // A series is named only for a number that passes, as the window does.
-        std::string details = series ? (valid ? "series: " + std::string(*series) : "") : words;
+        std::string details =
+            series ? (valid ? "series: " + std::string(*series) : "") : std::string(words);
         std::string& text = tails[index].text[valid ? 1 : 0];
         text = fmt::format("{:<15}{}", name, details);
         while (text.back() == ' ') text.pop_back();
@@ -74,11 +70,10 @@ const GroupTails& TailsOf(RegionGroup group) {
       tails[index].json =
           fmt::format(R"(,"group":"{}","regions":[{}],"error":null}})", name, json) + "\n";
       tails[index].csv = fmt::format(",{},{},\r\n", name, words);
-      tails[index].words = std::move(words);
     }
     return tails;
   }();
-  return kTails[static_cast<std::size_t>(group)];
+  return kTails[static_cast<std::size_t>(group) - static_cast<std::size_t>(kGroups.front())];
 }
 
 // Fields are written by hand rather than through format strings: this is the
@@ -97,7 +92,7 @@ class TextWriter final : public RecordWriter {
     AppendInputColumn(out, ShownInput(record));
     if (record.IsMalformed()) {
       out += "-          malformed  -            -  -              "sv;
-      out += MalformedText(record.error);
+      out += ErrorWords(record.result.error);
       out += '\n';
     } else {
       // NUMBER, RESULT and CHECK are eleven columns each, SUM three and two
@@ -105,22 +100,22 @@ class TextWriter final : public RecordWriter {
       char* at = out.Extend(3 * 11 + 5);
       std::memcpy(at, ShownNumber(record).data(), kNumberLength);
       std::memcpy(at + 9, "  ", 2);
-      std::memcpy(at + 11, record.result.IsValid ? "valid      " : "invalid    ", 11);
+      std::memcpy(at + 11, record.result.valid ? "valid      " : "invalid    ", 11);
       if (Masks()) {
         std::memcpy(at + 22, "-          ", 11);
       } else {
-        std::memcpy(at + 22, record.result.CheckString.data(), kNumberLength);
+        std::memcpy(at + 22, record.result.check.data(), kNumberLength);
         std::memcpy(at + 31, "  ", 2);
       }
-      std::memcpy(WriteSum(at + 33, record.result.CheckSum), "  ", 2);
-      out += TailsOf(*record.group).text[record.result.IsValid ? 1 : 0];
+      std::memcpy(WriteSum(at + 33, record.result.sum), "  ", 2);
+      out += TailsOf(*record.result.group).text[record.result.valid ? 1 : 0];
     }
     MaybeFlush();
   }
 
   void Summary(const Tally& tally) override {
-    fmt::format_to(std::back_inserter(Buffer()), "summary: {} valid, {} invalid, {} malformed\n",
-                   tally.valid, tally.invalid, tally.malformed);
+    Buffer() += SummaryLine(tally);
+    Buffer() += '\n';
   }
 
  private:
@@ -177,23 +172,22 @@ class JsonWriter final : public RecordWriter {
     if (record.IsMalformed()) {
       out += R"(","number":null,"valid":false,"check":null,"sum":null,"group":null,)"
              R"("regions":[],"error":")"sv;
-      out += MalformedText(record.error);
+      out += ErrorWords(record.result.error);
       out += "\"}\n"sv;
     } else {
       out += R"(","number":")"sv;
       out += ShownNumber(record);
-      out +=
-          record.result.IsValid ? R"(","valid":true,"check":)"sv : R"(","valid":false,"check":)"sv;
+      out += record.result.valid ? R"(","valid":true,"check":)"sv : R"(","valid":false,"check":)"sv;
       if (Masks()) {
         out += "null"sv;
       } else {
         out += '"';
-        out += record.result.CheckString;
+        out += record.result.CheckText();
         out += '"';
       }
       out += R"(,"sum":)"sv;
-      AppendInteger(out, static_cast<std::uint64_t>(record.result.CheckSum));
-      out += TailsOf(*record.group).json;
+      AppendInteger(out, static_cast<std::uint64_t>(record.result.sum));
+      out += TailsOf(*record.result.group).json;
     }
     MaybeFlush();
   }
@@ -221,24 +215,21 @@ class CsvWriter final : public RecordWriter {
     AppendCsvField(out, scratch_.View(), ',');
     if (record.IsMalformed()) {
       out += ",,false,,,,,"sv;
-      out += MalformedText(record.error);
+      out += ErrorWords(record.result.error);
       out += "\r\n"sv;
     } else {
       out += ',';
       out += ShownNumber(record);
-      out += record.result.IsValid ? ",true,"sv : ",false,"sv;
-      if (!Masks()) out += record.result.CheckString;
+      out += record.result.valid ? ",true,"sv : ",false,"sv;
+      if (!Masks()) out += record.result.CheckText();
       out += ',';
-      AppendInteger(out, static_cast<std::uint64_t>(record.result.CheckSum));
-      out += TailsOf(*record.group).csv;
+      AppendInteger(out, static_cast<std::uint64_t>(record.result.sum));
+      out += TailsOf(*record.result.group).csv;
     }
     MaybeFlush();
   }
 
-  void Summary(const Tally& tally) override {
-    Report(summaryStream_, "summary: {} valid, {} invalid, {} malformed", tally.valid,
-           tally.invalid, tally.malformed);
-  }
+  void Summary(const Tally& tally) override { Report(summaryStream_, SummaryLine(tally)); }
 
  private:
   std::FILE* summaryStream_;
@@ -247,40 +238,28 @@ class CsvWriter final : public RecordWriter {
 
 }  // namespace
 
-Record CheckEntry(const ParsedEntry& entry) {
-  Record record;
-  record.input = entry.input;
-  record.error = entry.error;
-  record.digitCount = entry.digitCount;
-  if (record.IsMalformed()) return record;
-  record.number = entry.digits;
-  // Every slot the evaluation reads is rewritten for a nine-digit number, so
-  // the tables are made once rather than for every record.
-  thread_local DigitSlots digits = EmptyDigitSlots();
-  thread_local WeightedSlots weighted = EmptyWeightedSlots();
-  record.result = EvaluateNumber(record.number, digits, weighted);
-  record.group = RegionForDigit(record.number.front());
-  return record;
+Record RecordOf(const ParsedEntry& entry) {
+  return Record{entry.input, entry.result, entry.digitCount};
 }
 
 void Tally::Count(const Record& record) {
   if (record.IsMalformed()) {
     ++malformed;
-  } else if (record.result.IsValid) {
+  } else if (record.result.valid) {
     ++valid;
   } else {
     ++invalid;
   }
 }
 
-std::unique_ptr<RecordWriter> RecordWriter::Create(Format format, std::FILE* stream,
+std::unique_ptr<RecordWriter> RecordWriter::Create(RecordFormat format, std::FILE* stream,
                                                    std::FILE* summaryStream, bool mask) {
   switch (format) {
-    case Format::Json:
+    case RecordFormat::Json:
       return std::make_unique<JsonWriter>(stream, mask);
-    case Format::Csv:
+    case RecordFormat::Csv:
       return std::make_unique<CsvWriter>(stream, summaryStream, mask);
-    case Format::Text:
+    case RecordFormat::Text:
       break;
   }
   return std::make_unique<TextWriter>(stream, mask);
@@ -291,88 +270,24 @@ std::string_view RecordWriter::ShownInput(const Record& record) {
   // The echo is a prefix of the entry, and masking keeps every character in
   // its place, so masking the cut echo is cutting the masked entry.
   maskedInput_.clear();
-  AppendMasked(maskedInput_, record.input, HiddenDigits(record.digitCount));
+  AppendMasked(maskedInput_, record.input, record.digitCount);
   return maskedInput_.View();
 }
 
 std::string_view RecordWriter::ShownNumber(const Record& record) {
-  if (!mask_) return record.number;
+  if (!mask_) return record.result.NumberText();
   maskedNumber_.clear();
-  AppendMasked(maskedNumber_, record.number, HiddenDigits(kNumberLength));
+  AppendMasked(maskedNumber_, record.result.NumberText(), kNumberLength);
   return maskedNumber_.View();
 }
 
-void AppendMasked(TextBuffer& out, std::string_view text, std::size_t hidden) {
-  for (const char c : text) {
-    const bool hide = hidden > 0 && c >= '0' && c <= '9';
-    out += hide ? '*' : c;
-    hidden -= hide ? 1 : 0;
-  }
+void AppendMasked(TextBuffer& out, std::string_view text, std::size_t digitCount) {
+  out += MaskDigits(text, HiddenDigits(digitCount));
 }
 
-std::string_view RegionWords(RegionGroup group) {
-  return TailsOf(group).words;
-}
-
-void AppendCsvField(TextBuffer& out, std::string_view field, char delimiter, CellOrigin origin,
-                    Quoting quoting) {
-  // A cell that starts like a formula would run as one when a spreadsheet
-  // opens the file; a leading apostrophe makes it text (OWASP's advice).
-  const bool formula = origin == CellOrigin::Tool && !field.empty() &&
-                       std::string_view("=+-@\t\r").find(field.front()) != std::string_view::npos;
-  bool special = false;
-  for (const char c : field) {  // no branch: most cells are short
-    special |= (c == '"') | (c == '\r') | (c == '\n') | (c == delimiter);
-  }
-  const bool quoted = formula || special || quoting == Quoting::Always;
-  if (!quoted) {
-    out += field;
-    return;
-  }
-  // Room for the whole field at once: a cell can be megabytes long.
-  out.Reserve(field.size() + static_cast<std::size_t>(std::count(field.begin(), field.end(), '"')) +
-              3);
-  out += '"';
-  if (formula) out += '\'';
-  for (std::size_t at = 0; at < field.size();) {
-    const std::size_t quote = std::min(field.find('"', at), field.size());
-    out += field.substr(at, quote - at);
-    if (quote == field.size()) break;
-    out += "\"\""sv;
-    at = quote + 1;
-  }
-  out += '"';
-}
-
-void TextBuffer::Grow(std::size_t count) {
-  const std::size_t capacity = std::max(2 * capacity_, size_ + count);
-  auto data = std::make_unique_for_overwrite<char[]>(capacity);
-  if (size_ != 0) std::memcpy(data.get(), data_.get(), size_);
-  data_ = std::move(data);
-  capacity_ = capacity;
-}
-
-void BufferedOutput::WriteBuffer() {
-  if (ok_ && !buffer_.empty() &&
-      std::fwrite(buffer_.View().data(), 1, buffer_.size(), stream_) != buffer_.size()) {
-    Fail();
-  }
-  buffer_.clear();
-}
-
-void BufferedOutput::Fail() {
-  if (ok_) error_ = errno;
-  ok_ = false;
-}
-
-void BufferedOutput::MaybeFlush() {
-  if (buffer_.size() >= kFlushAt) WriteBuffer();
-}
-
-bool BufferedOutput::Flush() {
-  WriteBuffer();
-  if (ok_ && std::fflush(stream_) != 0) Fail();
-  return ok_;
+std::string SummaryLine(const Tally& tally) {
+  return fmt::format("summary: {} valid, {} invalid, {} malformed", tally.valid, tally.invalid,
+                     tally.malformed);
 }
 
 }  // namespace mivaro::cli

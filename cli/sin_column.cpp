@@ -7,9 +7,14 @@
 #include <algorithm>
 
 #include "cli/entry_parser.h"
-#include "core/utf8.h"
+#include "text/utf8.h"
 
 namespace mivaro::cli {
+
+using text::DecodeUtf8;
+using text::IsBlank;
+using text::TrimBlanks;
+using text::Utf8Step;
 namespace {
 
 // Appends a code point as UTF-8.

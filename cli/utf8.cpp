@@ -4,9 +4,12 @@
 #include <algorithm>
 #include <array>
 
-#include "core/utf8.h"
+#include "text/utf8.h"
 
 namespace mivaro::cli {
+
+using text::DecodeUtf8;
+using text::Utf8Step;
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD

@@ -39,7 +39,7 @@ class Validate final : public Command {
   }
 
   int Run() override {
-    options_.format = format_.Chosen().value_or(Format::Text);
+    options_.format = format_.Chosen().value_or(RecordFormat::Text);
     const auto target = OutputTarget::Open(output_, STDIN_FILENO, stderr);
     if (!target) return kExitFailure;
     return target->Finish(RunValidate(options_, STDIN_FILENO, target->Stream(), stderr), stderr);
@@ -63,7 +63,7 @@ int RunValidate(const ValidateOptions& options, int inputFd, std::FILE* out, std
   Tally tally;
   // Returns false once the output refuses a write: nothing more can be said.
   const auto emit = [&](const ParsedEntry& entry) {
-    const Record record = CheckEntry(entry);
+    const Record record = RecordOf(entry);
     tally.Count(record);
     writer->Write(record);
     return writer->Ok();

@@ -12,7 +12,7 @@ namespace mivaro::cli {
 
 struct ValidateOptions {
   std::vector<std::string> numbers;  // none: read standard input
-  Format format = Format::Text;
+  RecordFormat format = RecordFormat::Text;
   bool summary = false;
   bool mask = false;                    // show no more of a SIN than its last three digits
   std::optional<std::string> encoding;  // of standard input; none: UTF-8, or as a mark says

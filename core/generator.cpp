@@ -1,73 +1,154 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "core/generator.h"
+// Generator: the public face of the three ways of drawing numbers.
+#include "mivaro/generator.h"
 
 #include <algorithm>
-#include <cmath>
+#include <stdexcept>
+
+#include "fast_generator.h"
+#include "invalid_generator.h"
+#include "text/utf8.h"
 
 namespace mivaro {
 
-int TwoWayPick(RandomSource& source) {
-  // Formed in double, as the digit draw is, so no float rounding can tip r + r
-  // over a boundary.
-  const double r = source.NextUniform();
-  const int WorkIndex = static_cast<int>(std::floor(r + r)) + 1;
-  // Clamped so that a source that breaks its promise of r < 1 cannot yield a
-  // digit outside the group's pair.
-  return std::clamp(WorkIndex, 1, 2);
-}
+struct Generator::State {
+  detail::FirstDigitRule rule;
+  detail::DigitRange range = detail::DigitRange::OneToNine;
+  Style style = Style::Bare;
+  std::uint64_t distinct = 0;
+  std::uint64_t left = 0;  // for a unique run: the numbers not yet given
+  // One source of numbers, by the options.
+  std::optional<detail::FastGenerator> valid;
+  std::optional<detail::UniqueGenerator> unique;
+  std::optional<detail::InvalidGenerator> invalid;
+};
 
-std::span<const int> FirstDigitsFor(const RegionFlags& flags) {
-  if (const std::optional<RegionGroup> group = HighestTickedGroup(flags)) {
-    return FirstDigitsOf(*group);
+Generator::Generator(const GeneratorOptions& options) : state_(std::make_unique<State>()) {
+  if (options.regions != 0 && options.firstDigit) {
+    throw std::invalid_argument("regions and a first digit cannot go together");
   }
-  return kDrawnDigits;
-}
-
-int DrawDigit(RandomSource& source) {
-  const double r = source.NextUniform();
-  constexpr int kCount = static_cast<int>(kDrawnDigits.size());
-  // Clamped for the same reason: r == 1.0 would otherwise run past the last
-  // digit and give a ten-character candidate.
-  const int index = std::clamp(static_cast<int>(std::floor(r * kCount)), 0, kCount - 1);
-  return kDrawnDigits[static_cast<std::size_t>(index)];
-}
-
-std::optional<int> PickFirstDigit(const RegionFlags& flags, RandomSource& source) {
-  const std::optional<RegionGroup> group = HighestTickedGroup(flags);
-  if (!group) return std::nullopt;
-  const std::span<const int> digits = FirstDigitsOf(*group);
-  if (digits.size() == 1) return digits.front();
-  return digits[static_cast<std::size_t>(TwoWayPick(source) - 1)];
-}
-
-std::string DrawCandidate(const RegionFlags& flags, RandomSource& source) {
-  std::string candidate;
-  candidate.reserve(kNumberLength);
-  if (const std::optional<int> first = PickFirstDigit(flags, source)) {
-    candidate.push_back(static_cast<char>('0' + *first));
+  if (options.firstDigit && (*options.firstDigit < 0 || *options.firstDigit > 9)) {
+    throw std::invalid_argument("first digit " + std::to_string(*options.firstDigit) +
+                                " is out of range (expected 0 to 9)");
   }
-  while (candidate.size() < kNumberLength) {
-    candidate.push_back(static_cast<char>('0' + DrawDigit(source)));
+  if (options.unique && !options.invalid.empty()) {
+    throw std::invalid_argument("unique is for valid numbers and cannot go with invalid kinds");
   }
-  return candidate;
+  State& state = *state_;
+  state.rule = options.firstDigit
+                   ? detail::FirstDigitRule::ForDigit(*options.firstDigit)
+                   : detail::FirstDigitRule::ForRegions(RegionFlagsOf(options.regions));
+  state.range = options.zeroToNine ? detail::DigitRange::ZeroToNine : detail::DigitRange::OneToNine;
+  state.style = options.style;
+  state.distinct = detail::CountValidNumbers(state.rule, state.range);
+  if (!options.invalid.empty()) {
+    const bool keepFirst = options.firstDigit || options.regions != 0;
+    state.invalid.emplace(state.rule, keepFirst, options.seed, state.range, options.invalid,
+                          options.style);
+  } else if (options.unique) {
+    state.unique.emplace(state.rule, options.seed, state.range);
+    state.left = state.distinct;
+  } else {
+    state.valid.emplace(state.rule, options.seed, state.range);
+  }
 }
 
-void GenerateValidNumber(WindowState& state, const RegionFlags& flags, RandomSource& source,
-                         AttemptObserver& observer) {
-  source.Reseed(SecondsSinceMidnight());
-  state.IsValid = false;
-  state.Attempts = 0;
-  do {
-    ++state.Attempts;
-    observer.AttemptBegun(state.Attempts);
-    state.NumberText = DrawCandidate(flags, source);
-    observer.CandidateDrawn(state.NumberText);
-    const EvaluationResult result =
-        EvaluateNumber(state.NumberText, state.DigitTable, state.WeightedTable);
-    state.CheckSum = result.CheckSum;
-    state.IsValid = result.IsValid;
-    observer.CandidateEvaluated(result);
-  } while (!state.IsValid);
+Generator::~Generator() = default;
+Generator::Generator(Generator&&) noexcept = default;
+Generator& Generator::operator=(Generator&&) noexcept = default;
+
+std::uint64_t Generator::Distinct() const noexcept {
+  return state_->distinct;
+}
+
+bool Generator::Next(Number& number) {
+  State& state = *state_;
+  if (state.valid) {
+    state.valid->Next(number);
+    return true;
+  }
+  if (state.unique && state.left > 0) {
+    --state.left;
+    state.unique->Next(number);
+    return true;
+  }
+  return false;
+}
+
+bool Generator::Next(std::string& text) {
+  if (state_->invalid) {
+    state_->invalid->Next(text);
+    return true;
+  }
+  Number number{};
+  if (!Next(number)) return false;
+  text = Format(number, state_->style);
+  return true;
+}
+
+namespace {
+
+// Splits a comma-separated list, each item without the blanks around it.
+template <typename Take>
+bool EachListItem(std::string_view list, const Take& take) {
+  while (true) {
+    const std::size_t comma = list.find(',');
+    if (!take(text::TrimBlanks(list.substr(0, comma)))) return false;
+    if (comma == std::string_view::npos) return true;
+    list.remove_prefix(comma + 1);
+  }
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [&](char x, char y) { return upper(x) == upper(y); });
+}
+
+}  // namespace
+
+std::optional<std::vector<InvalidKind>> ParseInvalidKinds(std::string_view list,
+                                                          std::string& error) {
+  std::vector<InvalidKind> kinds;
+  const bool read = EachListItem(list, [&](std::string_view name) {
+    const auto known = std::find_if(kInvalidKinds.begin(), kInvalidKinds.end(),
+                                    [&](const auto& kind) { return kind.first == name; });
+    if (known == kInvalidKinds.end()) {
+      std::string names;
+      for (const auto& kind : kInvalidKinds)
+        names += (names.empty() ? "" : ", ") + std::string(kind.first);
+      error = "unknown kind '" + std::string(name) + "' (expected " + names + ")";
+      return false;
+    }
+    if (std::find(kinds.begin(), kinds.end(), known->second) == kinds.end()) {
+      kinds.push_back(known->second);
+    }
+    return true;
+  });
+  if (!read) return std::nullopt;
+  return kinds;
+}
+
+std::optional<unsigned> ParseRegions(std::string_view list, std::string& error) {
+  unsigned bits = 0;
+  const bool read = EachListItem(list, [&](std::string_view caption) {
+    const auto box =
+        std::find_if(kRegionBoxes.begin(), kRegionBoxes.end(),
+                     [&](const RegionBox& b) { return EqualsIgnoringCase(b.Caption, caption); });
+    if (box == kRegionBoxes.end()) {
+      std::string known;
+      for (const RegionBox& each : kRegionBoxes)
+        known += (known.empty() ? "" : ", ") + std::string(each.Caption);
+      error = caption.empty()
+                  ? "an empty region in the list (expected " + known + ")"
+                  : "unknown region '" + std::string(caption) + "' (expected " + known + ")";
+      return false;
+    }
+    bits |= box->Bit;
+    return true;
+  });
+  if (!read) return std::nullopt;
+  return bits;
 }
 
 }  // namespace mivaro

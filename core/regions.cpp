@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "core/regions.h"
+#include "mivaro/regions.h"
+
+#include <string>
 
 namespace mivaro {
 namespace {
@@ -7,9 +9,7 @@ namespace {
 struct GroupFacts {
   std::span<const int> firstDigits;
   std::string_view name;
-  std::string_view regionText;     // empty for a series
-  std::string_view seriesMessage;  // empty for a region group
-  std::string_view seriesName;     // empty for a region group
+  std::string_view seriesName;  // empty for a region group
 };
 
 constexpr std::array<int, 1> kDigits1{1};
@@ -21,69 +21,55 @@ constexpr std::array<int, 1> kDigits0{0};
 constexpr std::array<int, 1> kDigits8{8};
 constexpr std::array<int, 1> kDigits9{9};
 
-// Indexed by RegionGroup.
-constexpr std::array<GroupFacts, 8> kGroups{{
-    {kDigits1,
-     "Atlantic",
-     MIVARO_TRANSLATABLE(
-         "mivaro::Regions",
-         "Nova Scotia, New Brunswick, Prince Edward Island, and Newfoundland and Labrador"),
-     {},
-     {}},
-    {kDigits23, "Quebec", MIVARO_TRANSLATABLE("mivaro::Regions", "Quebec"), {}, {}},
-    {kDigits45, "Ontario", MIVARO_TRANSLATABLE("mivaro::Regions", "Ontario"), {}, {}},
-    {kDigits6,
-     "PrairiesNorth",
-     MIVARO_TRANSLATABLE("mivaro::Regions",
-                         "Manitoba, Saskatchewan, Alberta, Northwest Territories, and Nunavut"),
-     {},
-     {}},
-    {kDigits7,
-     "PacificNorth",
-     MIVARO_TRANSLATABLE("mivaro::Regions", "British Columbia and Yukon"),
-     {},
-     {}},
-    {kDigits0,
-     "ForeignTax",
-     {},
-     MIVARO_TRANSLATABLE("mivaro::Regions", "SIN is VALID for FOREIGN//TAX"),
-     "foreign/tax"},
-    {kDigits8,
-     "Dummy",
-     {},
-     MIVARO_TRANSLATABLE("mivaro::Regions", "SIN is VALID but DUMMY"),
-     "dummy"},
-    {kDigits9,
-     "Temporary",
-     {},
-     MIVARO_TRANSLATABLE("mivaro::Regions", "SIN is VALID for TEMPORARY"),
-     "temporary"},
+// Any first digit a generator draws when no region is ticked.
+constexpr std::array<int, 9> kAnyFirstDigit{1, 2, 3, 4, 5, 6, 7, 8, 9};
+
+// In the order of kGroups.
+constexpr std::array<GroupFacts, kGroups.size()> kFacts{{
+    {kDigits1, "Atlantic", {}},
+    {kDigits23, "Quebec", {}},
+    {kDigits45, "Ontario", {}},
+    {kDigits6, "PrairiesNorth", {}},
+    {kDigits7, "PacificNorth", {}},
+    {kDigits0, "ForeignTax", "foreign/tax"},
+    {kDigits8, "Dummy", "dummy"},
+    {kDigits9, "Temporary", "temporary"},
 }};
 
-// Indexed by digit value 0..9.
-constexpr std::array<RegionGroup, 10> kGroupOfDigit{
-    RegionGroup::ForeignTax,    RegionGroup::Atlantic,     RegionGroup::Quebec,
-    RegionGroup::Quebec,        RegionGroup::Ontario,      RegionGroup::Ontario,
-    RegionGroup::PrairiesNorth, RegionGroup::PacificNorth, RegionGroup::Dummy,
-    RegionGroup::Temporary,
-};
-
 const GroupFacts& FactsOf(RegionGroup group) {
-  return kGroups[static_cast<std::size_t>(group)];
+  return kFacts[static_cast<std::size_t>(group) - static_cast<std::size_t>(kGroups.front())];
 }
+
+// The captions of each group's regions, "NB PEI NF NS", made once.
+const std::array<std::string, kGroups.size()> kWords = [] {
+  std::array<std::string, kGroups.size()> words;
+  for (std::size_t index = 0; index < kGroups.size(); ++index) {
+    for (const RegionBox& box : kRegionBoxes) {
+      if (box.Group != kGroups[index]) continue;
+      if (!words[index].empty()) words[index] += ' ';
+      words[index] += box.Caption;
+    }
+  }
+  return words;
+}();
 
 }  // namespace
 
-std::optional<RegionGroup> RegionForDigit(char firstCharacter) {
+std::optional<RegionGroup> RegionForDigit(char firstCharacter) noexcept {
   if (firstCharacter < '0' || firstCharacter > '9') return std::nullopt;
-  return kGroupOfDigit[static_cast<std::size_t>(firstCharacter - '0')];
+  for (const RegionGroup group : kGroups) {
+    for (const int digit : FactsOf(group).firstDigits) {
+      if (digit == firstCharacter - '0') return group;
+    }
+  }
+  return std::nullopt;
 }
 
-std::span<const int> FirstDigitsOf(RegionGroup group) {
+std::span<const int> FirstDigitsOf(RegionGroup group) noexcept {
   return FactsOf(group).firstDigits;
 }
 
-std::optional<RegionGroup> HighestTickedGroup(const RegionFlags& flags) {
+std::optional<RegionGroup> HighestTickedGroup(const RegionFlags& flags) noexcept {
   for (const RegionGroup group : kRegionPriority) {
     for (std::size_t box = 0; box < kRegionBoxCount; ++box) {
       if (kRegionBoxes[box].Group == group && IsTicked(flags[box])) return group;
@@ -92,7 +78,14 @@ std::optional<RegionGroup> HighestTickedGroup(const RegionFlags& flags) {
   return std::nullopt;
 }
 
-RegionFlags RegionFlagsFor(RegionGroup group) {
+std::span<const int> FirstDigitsFor(const RegionFlags& flags) noexcept {
+  if (const std::optional<RegionGroup> group = HighestTickedGroup(flags)) {
+    return FirstDigitsOf(*group);
+  }
+  return kAnyFirstDigit;
+}
+
+RegionFlags RegionFlagsFor(RegionGroup group) noexcept {
   RegionFlags flags{};
   for (std::size_t box = 0; box < kRegionBoxCount; ++box) {
     flags[box] = kRegionBoxes[box].Group == group ? 1 : 0;
@@ -100,35 +93,34 @@ RegionFlags RegionFlagsFor(RegionGroup group) {
   return flags;
 }
 
-std::optional<std::string_view> RegionText(RegionGroup group) {
-  const std::string_view text = FactsOf(group).regionText;
-  if (text.empty()) return std::nullopt;
-  return text;
+RegionFlags RegionFlagsOf(unsigned bits) noexcept {
+  RegionFlags flags{};
+  for (std::size_t box = 0; box < kRegionBoxCount; ++box) {
+    flags[box] = (bits & kRegionBoxes[box].Bit) != 0 ? 1 : 0;
+  }
+  return flags;
 }
 
-std::optional<std::string> RegionMessage(RegionGroup group, ShownText shown) {
-  const auto text = RegionText(group);
-  if (!text) return std::nullopt;
-  const auto show = [shown](std::string_view part) {
-    return shown != nullptr ? shown(part) : std::string(part);
-  };
-  return show(kRegionMessageLead) + "\r\n" + show(*text);
+unsigned RegionBitsOf(const RegionFlags& flags) noexcept {
+  unsigned bits = 0;
+  for (std::size_t box = 0; box < kRegionBoxCount; ++box) {
+    if (IsTicked(flags[box])) bits |= kRegionBoxes[box].Bit;
+  }
+  return bits;
 }
 
-std::optional<std::string_view> SeriesMessage(RegionGroup group) {
-  const std::string_view message = FactsOf(group).seriesMessage;
-  if (message.empty()) return std::nullopt;
-  return message;
+std::string_view GroupName(RegionGroup group) noexcept {
+  return FactsOf(group).name;
 }
 
-std::optional<std::string_view> SeriesName(RegionGroup group) {
+std::optional<std::string_view> SeriesName(RegionGroup group) noexcept {
   const std::string_view name = FactsOf(group).seriesName;
   if (name.empty()) return std::nullopt;
   return name;
 }
 
-std::string_view RegionGroupName(RegionGroup group) {
-  return FactsOf(group).name;
+std::string_view RegionWords(RegionGroup group) noexcept {
+  return kWords[static_cast<std::size_t>(group) - static_cast<std::size_t>(kGroups.front())];
 }
 
 }  // namespace mivaro

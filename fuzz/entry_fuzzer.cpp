@@ -20,7 +20,9 @@
 #include "cli/entry_parser.h"
 #include "cli/records.h"
 #include "cli/validate.h"
-#include "core/utf8.h"
+#include "mivaro/mivaro.h"
+#include "mivaro/sin.h"
+#include "text/utf8.h"
 
 namespace {
 
@@ -30,18 +32,31 @@ void Require(bool condition) {
 
 void CheckParsedEntry(std::string_view entry) {
   const mivaro::cli::ParsedEntry whole = mivaro::cli::ParseEntry(entry);
-  Require(whole.digits.empty() == (whole.error != mivaro::cli::Malformed::None));
-  Require(whole.digits.empty() || whole.digits.size() == 9);
-  for (const char c : whole.digits) Require(c >= '0' && c <= '9');
+  const mivaro::Result& result = whole.result;
+  // A well-formed number is nine digits whose check values add up to its
+  // sum; the C API says the same as the C++ one.
+  if (result.WellFormed()) {
+    int sum = 0;
+    for (std::size_t at = 0; at < mivaro::kNumberLength; ++at) {
+      Require(result.number[at] >= '0' && result.number[at] <= '9');
+      const int value = mivaro::CheckValue(mivaro::kWeights[at], result.number[at] - '0');
+      Require(result.check[at] == '0' + value);
+      sum += value;
+    }
+    Require(result.sum == sum && result.valid == mivaro::SumPasses(sum) && result.group);
+  } else {
+    Require(!result.valid && result.sum == -1 && !result.group && result.regions == 0);
+  }
+  Require(mivaro_is_valid(entry.data(), entry.size()) == (result.valid ? 1 : 0));
   Require(entry.substr(0, whole.input.size()) == whole.input ||
           entry.substr(0, whole.input.size() + 1) == whole.input + "\r");
   // The echo is bounded whatever the bytes: at most 100 characters, each byte
   // of ill-formed UTF-8 counted as one.
   std::size_t characters = 0;
   for (std::size_t at = 0; at < whole.input.size(); ++characters) {
-    at += mivaro::DecodeUtf8(whole.input, at).length;
+    at += mivaro::text::DecodeUtf8(whole.input, at).length;
   }
-  Require(characters <= mivaro::cli::EntryAccumulator::kInputCharacters);
+  Require(characters <= mivaro::cli::kInputCharacters);
   Require(whole.digitCount ==
           static_cast<std::size_t>(std::count_if(entry.begin(), entry.end(),
                                                  [](char c) { return c >= '0' && c <= '9'; })));
@@ -56,9 +71,9 @@ void CheckParsedEntry(std::string_view entry) {
   accumulator.Feed(entry.substr(a, b - a));
   accumulator.Feed(entry.substr(b));
   const mivaro::cli::ParsedEntry pieces = accumulator.Finish();
-  Require(pieces.digits == whole.digits);
-  Require(pieces.error == whole.error);
-  Require(pieces.input == whole.input);
+  Require(pieces.result.NumberText() == result.NumberText());
+  Require(pieces.result.error == result.error);
+  Require(pieces.input == whole.input && pieces.digitCount == whole.digitCount);
 }
 
 // What a command wrote, and its exit status.
@@ -89,7 +104,7 @@ Run RunOn(std::string_view input, const Command& command) {
 
 void CheckValidatePath(std::string_view input) {
   mivaro::cli::ValidateOptions options;
-  options.format = mivaro::cli::Format::Json;
+  options.format = mivaro::cli::RecordFormat::Json;
   const auto [status, output] = RunOn(input, [&](int fd, std::FILE* out, std::FILE* err) {
     return mivaro::cli::RunValidate(options, fd, out, err);
   });
@@ -107,7 +122,7 @@ void CheckValidatePath(std::string_view input) {
   std::size_t records = 0;
   std::size_t recordStart = 0;
   for (std::size_t at = 0; at < output.size();) {
-    const mivaro::Utf8Step step = mivaro::DecodeUtf8(output, at);
+    const mivaro::text::Utf8Step step = mivaro::text::DecodeUtf8(output, at);
     Require(step.valid);
     Require(step.codePoint >= 0x20 || step.codePoint == '\n');
     at += step.length;
@@ -205,7 +220,7 @@ void CheckAnnotate(std::string_view input) {
       if (cell == 0 && options.mask && (i != 0 || options.noHeader)) {
         mivaro::cli::TextBuffer masked;
         const mivaro::cli::ParsedEntry parsed = mivaro::cli::ParseEntry(read);
-        mivaro::cli::AppendMasked(masked, read, mivaro::cli::HiddenDigits(parsed.digitCount));
+        mivaro::cli::AppendMasked(masked, read, parsed.digitCount);
         const std::string_view shown = back[i][0];
         Require(shown == masked.View() ||
                 (shown.size() == masked.size() + 1 && shown.front() == '\'' &&

@@ -15,8 +15,7 @@
 #include "cli/entry_parser.h"
 #include "cli/generate.h"
 #include "cli/sin_column.h"
-#include "cli/invalid_generator.h"
-#include "core/version.h"
+#include "mivaro/sin.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {
@@ -28,7 +27,7 @@ int main(int argc, char** argv) {
   page << in.rdbuf();
   std::string text = page.str();
   const std::pair<std::string, std::string> facts[] = {
-      {"@VERSION@", std::string(mivaro::kAppVersion)},
+      {"@VERSION@", std::string(mivaro::Version())},
       {"@REGION_CAPTIONS@", mivaro::cli::RegionCaptionList()},
       {"@REGION_PRIORITY@", mivaro::cli::RegionPriorityList()},
       {"@SERIES_DIGITS@", mivaro::cli::SeriesDigitList()},

@@ -12,7 +12,7 @@ SCRIPTS = ("scripts", ".ci", "packaging")  # extensionless scripts live here
 SKIPPED = (".git", "corpus")  # a fuzz corpus holds inputs, not sources
 # Debian's formats for these have no comment lines; the copyright file is the
 # licence statement itself.
-EXEMPT = ("packaging/copyright", "packaging/changelog.in")
+EXEMPT = ("packaging/copyright.d", "packaging/changelog.in")
 
 
 def sources(root):
@@ -31,7 +31,8 @@ def main():
     for path in sources(root):
         with open(path, encoding="utf-8", errors="replace") as file:
             head = "".join(file.readline() for _ in range(3))
-        if "SPDX-License-Identifier:" not in head and os.path.relpath(path, root) not in EXEMPT:
+        relative = os.path.relpath(path, root)
+        if "SPDX-License-Identifier:" not in head and not relative.startswith(EXEMPT):
             missing.append(os.path.relpath(path, root))
     for path in sorted(missing):
         print(f"{path}: no SPDX-License-Identifier line in its first three lines")

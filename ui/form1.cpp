@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "ui/form1.h"
 
+#include <mivaro/sin.h>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QDirIterator>
@@ -13,9 +15,9 @@
 #include <QPushButton>
 #include <QStringList>
 
-#include "core/entry.h"
-#include "core/evaluation.h"
-#include "core/version.h"
+#include "ui/entry.h"
+#include "ui/evaluation.h"
+#include "ui/region_messages.h"
 #include "ui/toolkit.h"
 #include "ui/translations.h"
 
@@ -88,7 +90,7 @@ Form1::Form1(Form1Services services, QWidget* parent)
   if (!services_.randomSource) services_.randomSource = std::make_unique<DefaultRandomSource>();
 
   setObjectName(QStringLiteral("Form1"));
-  setWindowTitle(QStringLiteral("Mivaro v") + FromUtf8(kAppVersion));
+  setWindowTitle(QStringLiteral("Mivaro v") + FromUtf8(Version()));
   setWindowIcon(AppIcon());
   QFont font = this->font();
   font.setPointSize(kFontPointSize);
@@ -187,7 +189,7 @@ void Form1::BuildMenu() {
 }
 
 void Form1::Form_Load() {
-  state_.AppVersion = std::string(kAppVersion);
+  state_.AppVersion = std::string(Version());
   state_.WeightedTable = EmptyWeightedSlots();
   state_.DigitTable = EmptyDigitSlots();
   Label1->setVisible(false);

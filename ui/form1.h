@@ -16,8 +16,10 @@
 // Every message box, every pause and every random value goes through the
 // Form1Services the window was built with, so tests can record the messages,
 // skip the pauses and script the draws. Every text shown is the window's own
-// tr() text or a text of the core's tables passed through CoreText, so both
+// tr() text or a text of the rules' tables passed through CoreText, so both
 // appear in the language whose translation the program installed.
+
+#include <mivaro/regions.h>
 
 #include <QMainWindow>
 #include <array>
@@ -25,10 +27,9 @@
 #include <functional>
 #include <memory>
 
-#include "core/generator.h"
-#include "core/random_source.h"
-#include "core/regions.h"
-#include "core/window_state.h"
+#include "ui/random_source.h"
+#include "ui/window_generator.h"
+#include "ui/window_state.h"
 
 class QAction;
 class QIcon;

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "ui/translations.h"
 
+#include <mivaro/regions.h>
+
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QTranslator>
 #include <memory>
-
-#include "core/regions.h"
 
 namespace mivaro::ui {
 

@@ -16,7 +16,7 @@ namespace mivaro::ui {
 // any language Mivaro has no translation for. The translators belong to app.
 void InstallTranslations(QCoreApplication& app, const QLocale& locale = QLocale());
 
-// Returns a text of the core's tables (see MIVARO_TRANSLATABLE) as shown:
+// Returns a text of the rules' tables (see MIVARO_TRANSLATABLE) as shown:
 // translated into the installed language, or as it is.
 QString CoreText(std::string_view text);
 std::string CoreTextUtf8(std::string_view text);

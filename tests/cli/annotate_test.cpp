@@ -295,7 +295,7 @@ const Row kRows[] = {
     {"sin_number spaced, so that a spreadsheet keeps its leading zero",
      [] {
        AnnotateOptions options;
-       options.style = NumberStyle::Spaced;
+       options.style = Style::Spaced;
        return options;
      }(),
      "SIN\n046454286\n", "SIN," + kAppended + "\r\n046454286,true,046 454 286,ForeignTax,,\r\n", 0,

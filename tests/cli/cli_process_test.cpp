@@ -19,7 +19,7 @@
 #include <tuple>
 #include <vector>
 
-#include "core/utf8.h"
+#include "text/utf8.h"
 
 extern char** environ;
 
@@ -116,7 +116,7 @@ std::vector<std::string> Lines(const std::string& text) {
 // Valid UTF-8 with no control characters but the line endings allowed.
 bool IsCleanText(const std::string& text, bool crlf) {
   for (std::size_t at = 0; at < text.size();) {
-    const mivaro::Utf8Step step = mivaro::DecodeUtf8(text, at);
+    const mivaro::text::Utf8Step step = mivaro::text::DecodeUtf8(text, at);
     const bool lineEnd = step.codePoint == '\n' || (crlf && step.codePoint == '\r');
     if (!step.valid || (step.codePoint < 0x20 && !lineEnd)) return false;
     at += step.length;

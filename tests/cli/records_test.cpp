@@ -8,12 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "cli/csv.h"
+#include "cli/utf8.h"
+#include "support/entry_table.h"
+
 namespace mivaro::cli {
 namespace {
 
 // Writes records through a writer into memory and returns what came out.
-std::string WriteAll(Format format, const std::vector<std::string>& entries, bool header = false,
-                     const Tally* summary = nullptr, bool mask = false) {
+std::string WriteAll(RecordFormat format, const std::vector<std::string>& entries,
+                     bool header = false, const Tally* summary = nullptr, bool mask = false) {
   char* data = nullptr;
   std::size_t size = 0;
   std::FILE* stream = open_memstream(&data, &size);
@@ -22,7 +26,7 @@ std::string WriteAll(Format format, const std::vector<std::string>& entries, boo
     if (header) writer->Header();
     for (const std::string& entry : entries) {
       const ParsedEntry parsed = ParseEntry(entry);
-      writer->Write(CheckEntry(parsed));
+      writer->Write(RecordOf(parsed));
     }
     if (summary != nullptr) writer->Summary(*summary);
     EXPECT_TRUE(writer->Flush());
@@ -104,12 +108,59 @@ class RecordFormats : public ::testing::TestWithParam<RecordRow> {};
 
 TEST_P(RecordFormats, WritesOneLinePerEntryInEveryFormat) {
   const RecordRow& row = GetParam();
-  EXPECT_EQ(WriteAll(Format::Json, {row.entry}), row.json + "\n");
-  EXPECT_EQ(WriteAll(Format::Csv, {row.entry}), row.csv + "\r\n");
-  EXPECT_EQ(WriteAll(Format::Text, {row.entry}), row.text + "\n");
+  EXPECT_EQ(WriteAll(RecordFormat::Json, {row.entry}), row.json + "\n");
+  EXPECT_EQ(WriteAll(RecordFormat::Csv, {row.entry}), row.csv + "\r\n");
+  EXPECT_EQ(WriteAll(RecordFormat::Text, {row.entry}), row.text + "\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Records, RecordFormats, ::testing::ValuesIn(kRows));
+
+// A JSON string.
+std::string JsonString(const std::string& text) {
+  TextBuffer quoted;
+  quoted += '"';
+  AppendJsonEscaped(quoted, text);
+  quoted += '"';
+  return std::string(quoted.View());
+}
+
+// A JSON string, or null for "".
+std::string JsonValue(const std::string& text) {
+  return text.empty() ? "null" : JsonString(text);
+}
+
+TEST(RecordWriter, WritesEveryEntryOfTheSharedTableAsTheTableSays) {
+  for (const auto& row : testing::ReadEntryTable()) {
+    SCOPED_TRACE(row.name);
+    std::string regions;
+    for (std::size_t at = 0; at < row.regions.size();) {
+      const std::size_t space = std::min(row.regions.find(' ', at), row.regions.size());
+      if (!regions.empty()) regions += ',';
+      regions += JsonString(row.regions.substr(at, space - at));
+      at = space + 1;
+    }
+    // mivaro-cli names the option that reads other encodings.
+    const std::string error =
+        row.error == "not UTF-8" ? "not UTF-8 (try --encoding cp1252)" : row.error;
+    std::string json = "{\"input\":";
+    json += JsonString(row.entry);
+    json += ",\"number\":";
+    json += JsonValue(row.number);
+    json += row.valid ? ",\"valid\":true" : ",\"valid\":false";
+    json += ",\"check\":";
+    json += JsonValue(row.check);
+    json += ",\"sum\":";
+    json += row.sum ? std::to_string(*row.sum) : "null";
+    json += ",\"group\":";
+    json += JsonValue(row.group);
+    json += ",\"regions\":[";
+    json += regions;
+    json += "],\"error\":";
+    json += JsonValue(error);
+    json += "}\n";
+    EXPECT_EQ(WriteAll(RecordFormat::Json, {row.entry}), json);
+  }
+}
 
 TEST(RecordWriter, MasksAllButTheLastThreeDigitsInEveryFormat) {
   struct MaskRow {
@@ -138,9 +189,9 @@ TEST(RecordWriter, MasksAllButTheLastThreeDigitsInEveryFormat) {
   };
   for (const MaskRow& row : kMaskRows) {
     SCOPED_TRACE(row.entry);
-    EXPECT_EQ(WriteAll(Format::Json, {row.entry}, false, nullptr, true), row.json + "\n");
-    EXPECT_EQ(WriteAll(Format::Csv, {row.entry}, false, nullptr, true), row.csv + "\r\n");
-    EXPECT_EQ(WriteAll(Format::Text, {row.entry}, false, nullptr, true), row.text + "\n");
+    EXPECT_EQ(WriteAll(RecordFormat::Json, {row.entry}, false, nullptr, true), row.json + "\n");
+    EXPECT_EQ(WriteAll(RecordFormat::Csv, {row.entry}, false, nullptr, true), row.csv + "\r\n");
+    EXPECT_EQ(WriteAll(RecordFormat::Text, {row.entry}, false, nullptr, true), row.text + "\n");
   }
 }
 
@@ -171,34 +222,34 @@ TEST(AppendCsvField, QuotesWhereNeededAndDisarmsFormulas) {
 }
 
 TEST(RecordWriter, StartsCsvAndTextWithAHeaderRowAndJsonWithNone) {
-  EXPECT_EQ(WriteAll(Format::Csv, {}, true),
+  EXPECT_EQ(WriteAll(RecordFormat::Csv, {}, true),
             "input,number,valid,check,sum,group,regions,error\r\n");
-  EXPECT_EQ(WriteAll(Format::Json, {}, true), "");
-  EXPECT_EQ(WriteAll(Format::Text, {}, true).substr(0, 6), "INPUT ");
+  EXPECT_EQ(WriteAll(RecordFormat::Json, {}, true), "");
+  EXPECT_EQ(WriteAll(RecordFormat::Text, {}, true).substr(0, 6), "INPUT ");
 }
 
 TEST(RecordWriter, EndsWithTheSummaryLine) {
   Tally tally;
   for (const char* entry : {"123456782", "111111111", "12", "x"}) {
     const ParsedEntry parsed = ParseEntry(entry);
-    tally.Count(CheckEntry(parsed));
+    tally.Count(RecordOf(parsed));
   }
   EXPECT_EQ(tally.valid, 1U);
   EXPECT_EQ(tally.invalid, 1U);
   EXPECT_EQ(tally.malformed, 2U);
   EXPECT_FALSE(tally.AllValid());
-  EXPECT_EQ(WriteAll(Format::Json, {}, false, &tally),
+  EXPECT_EQ(WriteAll(RecordFormat::Json, {}, false, &tally),
             "{\"summary\":{\"valid\":1,\"invalid\":1,\"malformed\":2}}\n");
-  EXPECT_EQ(WriteAll(Format::Text, {}, false, &tally),
+  EXPECT_EQ(WriteAll(RecordFormat::Text, {}, false, &tally),
             "summary: 1 valid, 1 invalid, 2 malformed\n");
 }
 
 TEST(RecordWriter, ReportsAStreamThatRefusesWrites) {
   std::FILE* full = std::fopen("/dev/full", "w");
   ASSERT_NE(full, nullptr);
-  const std::unique_ptr<RecordWriter> writer = RecordWriter::Create(Format::Json, full);
+  const std::unique_ptr<RecordWriter> writer = RecordWriter::Create(RecordFormat::Json, full);
   const ParsedEntry parsed = ParseEntry("123456782");
-  writer->Write(CheckEntry(parsed));
+  writer->Write(RecordOf(parsed));
   EXPECT_FALSE(writer->Flush());
   std::fclose(full);
 }

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "core/utf8.h"
+#include "text/utf8.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-namespace mivaro {
+namespace mivaro::text {
 namespace {
 
 struct DecodeRow {
@@ -47,5 +47,16 @@ TEST_P(DecodeUtf8Rows, DecodesWellFormedSequencesAndRejectsTheRestOneByteAtATime
 
 INSTANTIATE_TEST_SUITE_P(Sequences, DecodeUtf8Rows, ::testing::ValuesIn(kDecodeRows));
 
+TEST(CountCharacters, CountsCodePointsNotBytesAndStopsAtTheLimit) {
+  EXPECT_EQ(CountCharacters("", 100), 0U);
+  EXPECT_EQ(CountCharacters("abc", 100), 3U);
+  EXPECT_EQ(CountCharacters("\u00E9t\u00E9", 100), 3U);  // two-byte sequences
+  EXPECT_EQ(CountCharacters("\uFF11\uFF12", 100), 2U);   // three-byte sequences
+  EXPECT_EQ(CountCharacters("\U0001F600!", 100), 2U);    // a four-byte sequence
+  EXPECT_EQ(CountCharacters("\xE2\x82", 100), 2U);       // truncated sequence: bytes
+  EXPECT_EQ(CountCharacters("\x80\x80\x80", 100), 3U);   // stray continuation bytes
+  EXPECT_EQ(CountCharacters(std::string(50, 'a'), 10), 10U);
+}
+
 }  // namespace
-}  // namespace mivaro
+}  // namespace mivaro::text

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "core/generator.h"
+#include "ui/window_generator.h"
 
 namespace mivaro::testing {
 

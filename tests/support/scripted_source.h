@@ -5,7 +5,7 @@
 #include <initializer_list>
 #include <vector>
 
-#include "core/random_source.h"
+#include "ui/random_source.h"
 
 namespace mivaro::testing {
 

@@ -15,9 +15,9 @@
 #include <QTimer>
 #include <QWindow>
 
-#include "core/entry.h"
 #include "form1_harness.h"
 #include "quiet_offscreen.h"
+#include "ui/entry.h"
 #include "ui/translations.h"
 
 using mivaro::testing::Form1Harness;

@@ -1,0 +1,157 @@
+/* SPDX-License-Identifier: Apache-2.0 */
+/**
+ * @file mivaro.h
+ * @brief Mivaro's C API: check, format, mask and generate Canadian Social
+ * Insurance Numbers (SINs).
+ *
+ * Plain C99, usable from C++ as it is. No function throws or keeps a pointer
+ * it was given; the check path allocates nothing and is safe to call from any
+ * number of threads at once. Enum values and region bits are only ever
+ * appended, never renumbered, so that a program built against one release
+ * runs with any later release of the same major version.
+ */
+#ifndef MIVARO_MIVARO_H
+#define MIVARO_MIVARO_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "mivaro/export.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/** Why an entry is not a number that can be checked, or MIVARO_OK. */
+typedef enum mivaro_error {
+  MIVARO_OK = 0,                      /**< a well-formed number: see valid */
+  MIVARO_ERROR_TOO_LONG = 1,          /**< more than any way of writing nine digits */
+  MIVARO_ERROR_NOT_NINE_DIGITS = 2,   /**< fewer than nine digits */
+  MIVARO_ERROR_NOT_DIGITS_ONLY = 3,   /**< a character other than digits and separators */
+  MIVARO_ERROR_BAD_GROUPING = 4,      /**< nine digits, separators out of place */
+  MIVARO_ERROR_EMPTY = 5,             /**< nothing but blanks */
+  MIVARO_ERROR_REFORMATTED = 6,       /**< scientific notation or a decimal part */
+  MIVARO_ERROR_LEADING_ZERO_LOST = 7, /**< eight digits that a leading 0 makes valid */
+  MIVARO_ERROR_PLACEHOLDER = 8,       /**< 000 000 000, written for a missing SIN */
+  MIVARO_ERROR_NOT_UTF8 = 9           /**< bytes that are not UTF-8 */
+} mivaro_error;
+
+/** What a SIN's first digit stands for: a region of issue or a series. */
+typedef enum mivaro_group {
+  MIVARO_GROUP_NONE = 0,           /**< no number: the entry is malformed */
+  MIVARO_GROUP_ATLANTIC = 1,       /**< 1: NB, PEI, NF, NS */
+  MIVARO_GROUP_QUEBEC = 2,         /**< 2, 3: QC */
+  MIVARO_GROUP_ONTARIO = 3,        /**< 4, 5: ON */
+  MIVARO_GROUP_PRAIRIES_NORTH = 4, /**< 6: AB, MB, NU, NWT, SK */
+  MIVARO_GROUP_PACIFIC_NORTH = 5,  /**< 7: BC, YT */
+  MIVARO_GROUP_FOREIGN_TAX = 6,    /**< 0: foreign or tax numbers */
+  MIVARO_GROUP_DUMMY = 7,          /**< 8: dummy numbers */
+  MIVARO_GROUP_TEMPORARY = 8       /**< 9: temporary numbers */
+} mivaro_group;
+
+/** @name Region bits, one per province or territory caption.
+ * A set of regions is these bits or-ed together. @{ */
+#define MIVARO_REGION_AB (1u << 0)
+#define MIVARO_REGION_BC (1u << 1)
+#define MIVARO_REGION_MB (1u << 2)
+#define MIVARO_REGION_NB (1u << 3)
+#define MIVARO_REGION_NU (1u << 4)
+#define MIVARO_REGION_NWT (1u << 5)
+#define MIVARO_REGION_ON (1u << 6)
+#define MIVARO_REGION_PEI (1u << 7)
+#define MIVARO_REGION_NF (1u << 8)
+#define MIVARO_REGION_QC (1u << 9)
+#define MIVARO_REGION_YT (1u << 10)
+#define MIVARO_REGION_NS (1u << 11)
+#define MIVARO_REGION_SK (1u << 12)
+/** @} */
+
+/** How a nine-digit number is written. */
+typedef enum mivaro_style {
+  MIVARO_STYLE_BARE = 0,   /**< 123456782 */
+  MIVARO_STYLE_SPACED = 1, /**< 123 456 782 */
+  MIVARO_STYLE_DASHED = 2  /**< 123-456-782 */
+} mivaro_style;
+
+/** Everything a check finds out about one entry. */
+typedef struct mivaro_result {
+  int valid;          /**< 1 when the entry is a valid SIN, else 0 */
+  mivaro_error error; /**< MIVARO_OK for a well-formed number, else why not */
+  char number[10];    /**< the nine digits, NUL-terminated; empty when malformed */
+  char check[10];     /**< the nine weighted check values; empty when malformed */
+  int sum;            /**< their sum, 0 to 81; -1 when malformed */
+  mivaro_group group; /**< what the first digit stands for; NONE when malformed */
+  unsigned regions;   /**< the group's MIVARO_REGION_* bits; 0 for a series or when malformed */
+} mivaro_result;
+
+/** Returns the library's version, as `mivaro-cli --version` prints it. */
+MIVARO_EXPORT const char* mivaro_version(void);
+
+/** Returns 1 when the entry's length bytes are a valid SIN (nine digits,
+ * bare or grouped 3-3-3, blanks around ignored), else 0; entry may be NULL
+ * only when length is 0. */
+MIVARO_EXPORT int mivaro_is_valid(const char* entry, size_t length);
+
+/** Checks the entry's length bytes (no NUL needed), fills result and returns
+ * result->valid. */
+MIVARO_EXPORT int mivaro_check(const char* entry, size_t length, mivaro_result* result);
+
+/** Returns the words for a reason ("too long", ...), "" for MIVARO_OK and for
+ * a value this release does not know. */
+MIVARO_EXPORT const char* mivaro_error_text(mivaro_error error);
+
+/** Returns a group's name ("Atlantic", ...), "" for MIVARO_GROUP_NONE and for
+ * a value this release does not know. */
+MIVARO_EXPORT const char* mivaro_group_name(mivaro_group group);
+
+/** Returns the caption of one region bit ("NB" for MIVARO_REGION_NB), or ""
+ * when region is not exactly one known bit. */
+MIVARO_EXPORT const char* mivaro_region_caption(unsigned region);
+
+/** Writes why a result is not a valid SIN into buffer (at most size bytes,
+ * NUL-terminated): the reason's words, or "check sum 47 is not a multiple of
+ * 10"; "" for a valid one. Returns the length of the whole text, which is
+ * more than size - 1 when it was cut. */
+MIVARO_EXPORT size_t mivaro_reason(const mivaro_result* result, char* buffer, size_t size);
+
+/** Writes nine ASCII digits in a style into out, NUL-terminated; returns 1,
+ * or 0 (out untouched) when digits does not start with nine ASCII digits. */
+MIVARO_EXPORT int mivaro_format(const char* digits, mivaro_style style, char out[12]);
+
+/** Writes nine ASCII digits in a style with all but the last three as '*'
+ * ("*** *** 782") into out, NUL-terminated; returns 1, or 0 (out untouched)
+ * when digits does not start with nine ASCII digits. */
+MIVARO_EXPORT int mivaro_mask(const char* digits, mivaro_style style, char out[12]);
+
+/** What a generator draws. */
+typedef struct mivaro_generator_options {
+  unsigned regions; /**< MIVARO_REGION_* bits, as --region; 0: none */
+  int first_digit;  /**< 0-9 as --first-digit, or -1 for none */
+  int zero_to_nine; /**< 1: positions 2-9 drawn from 0-9 (--digits 0-9); 0: 1-9 */
+  int unique;       /**< 1: no number twice (--unique) */
+  uint64_t seed;    /**< always used: pass a random seed for fresh numbers */
+} mivaro_generator_options;
+
+/** A source of valid SINs, each as likely as any other the options allow. */
+typedef struct mivaro_generator mivaro_generator;
+
+/** Returns a generator that gives the same numbers as `mivaro-cli generate
+ * --seed` for the same options, or NULL for options the CLI refuses (regions
+ * and a first digit together, a first digit out of range) or no memory. */
+MIVARO_EXPORT mivaro_generator* mivaro_generator_create(const mivaro_generator_options* options);
+
+/** Writes the next number's nine digits into number, NUL-terminated, and
+ * returns 1; returns 0 when a unique generator has given every number. */
+MIVARO_EXPORT int mivaro_generator_next(mivaro_generator* generator, char number[10]);
+
+/** Returns how many distinct valid numbers the generator's options allow. */
+MIVARO_EXPORT uint64_t mivaro_generator_distinct(const mivaro_generator* generator);
+
+/** Frees a generator; NULL is allowed. */
+MIVARO_EXPORT void mivaro_generator_free(mivaro_generator* generator);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* MIVARO_MIVARO_H */
