@@ -7,82 +7,16 @@
 #include <limits>
 #include <span>
 
+#include "first_digits.h"
 #include "mivaro/sin.h"
+#include "nine_digits.h"
 #include "text/utf8.h"
 
 namespace mivaro {
 namespace {
 
-// Nine zeros: no SIN, but what payroll files write where one is missing.
-constexpr std::string_view kPlaceholder = "000000000";
-
-// The check value of every byte at a position of weight 1 and of weight 2,
-// so the hot loop is a table look-up with no branches.
-using CheckTable = std::array<std::int8_t, std::numeric_limits<unsigned char>::max() + 1>;
-
-constexpr CheckTable MakeCheckTable(int weight) {
-  CheckTable table{};
-  for (int digit = 0; digit <= 9; ++digit) {
-    table[static_cast<std::size_t>('0' + digit)] =
-        static_cast<std::int8_t>(CheckValue(weight, digit));
-  }
-  return table;
-}
-
-constexpr std::array<CheckTable, 3> kCheckValues{CheckTable{}, MakeCheckTable(1),
-                                                 MakeCheckTable(2)};
-
-// The group of every first digit, 0 to 9.
-constexpr std::array<RegionGroup, 10> kGroupOfDigit{
-    RegionGroup::ForeignTax,    RegionGroup::Atlantic,     RegionGroup::Quebec,
-    RegionGroup::Quebec,        RegionGroup::Ontario,      RegionGroup::Ontario,
-    RegionGroup::PrairiesNorth, RegionGroup::PacificNorth, RegionGroup::Dummy,
-    RegionGroup::Temporary,
-};
-
-// The region bits of every first digit.
-constexpr std::array<unsigned, 10> kBitsOfDigit = [] {
-  std::array<unsigned, 10> bits{};
-  for (std::size_t digit = 0; digit < bits.size(); ++digit) {
-    for (const RegionBox& box : kRegionBoxes) {
-      if (box.Group == kGroupOfDigit[digit]) bits[digit] |= box.Bit;
-    }
-  }
-  return bits;
-}();
-
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
 bool IsDigitCode(char32_t c) {
   return c >= U'0' && c <= U'9';
-}
-
-// Returns the sum of the check values of nine ASCII digits.
-int CheckSum(const char* digits) {
-  int sum = 0;
-  for (std::size_t at = 0; at < kNumberLength; ++at) {
-    sum += kCheckValues[kWeights[at]][static_cast<unsigned char>(digits[at])];
-  }
-  return sum;
-}
-
-// The result for nine ASCII digits that are not the placeholder.
-Result Evaluate(const char* digits) {
-  Result result;
-  int sum = 0;
-  for (std::size_t at = 0; at < kNumberLength; ++at) {
-    const std::int8_t value = kCheckValues[kWeights[at]][static_cast<unsigned char>(digits[at])];
-    result.number[at] = digits[at];
-    result.check[at] = static_cast<char>('0' + value);
-    sum += value;
-  }
-  result.sum = sum;
-  result.valid = SumPasses(sum);
-  const auto first = static_cast<std::size_t>(digits[0] - '0');
-  result.group = kGroupOfDigit[first];
-  result.regions = kBitsOfDigit[first];
-  return result;
 }
 
 Result Malformed(Error error) {
@@ -91,11 +25,34 @@ Result Malformed(Error error) {
   return result;
 }
 
-Result Evaluated(const Number& digits) {
-  if (std::string_view(digits.data(), digits.size()) == kPlaceholder) {
-    return Malformed(Error::Placeholder);
+// Writes the result for nine characters, or returns false when they are not
+// nine ASCII digits. One pass, with no branch per character.
+bool Evaluate(const char* digits, Result& result) {
+  unsigned seen = 0;
+  unsigned sum = 0;
+  std::array<std::uint8_t, kNumberLength> values{};
+  for (std::size_t at = 0; at < kNumberLength; ++at) {
+    values[at] = detail::kByteValue[static_cast<std::size_t>(kWeights[at] - 1)]
+                                   [static_cast<unsigned char>(digits[at])];
+    seen |= values[at];
+    sum += values[at];
   }
-  return Evaluate(digits.data());
+  if ((seen & detail::kNotDigit) != 0) return false;
+  // Only nine zeros sum to 0: every other digit has a check value above 0.
+  if (sum == 0) {
+    result = Malformed(Error::Placeholder);
+    return true;
+  }
+  std::memcpy(result.number.data(), digits, kNumberLength);
+  for (std::size_t at = 0; at < kNumberLength; ++at) {
+    result.check[at] = static_cast<char>('0' + values[at]);
+  }
+  result.sum = static_cast<int>(sum);
+  result.valid = SumPasses(result.sum);
+  const auto first = static_cast<std::size_t>(digits[0] - '0');
+  result.group = detail::kGroupOfDigit[first];
+  result.regions = detail::kBitsOfDigit[first];
+  return true;
 }
 
 // What may stand between the three groups of a SIN: a space or hyphen as
@@ -176,7 +133,9 @@ bool LostALeadingZero(const std::array<char, kNumberLength - 1>& eightDigits) {
   Number digits{};
   digits[0] = '0';
   std::copy(eightDigits.begin(), eightDigits.end(), digits.begin() + 1);
-  return SumPasses(CheckSum(digits.data()));
+  int sum = 0;
+  return detail::SumOfNineDigits(std::string_view(digits.data(), digits.size()), sum) &&
+         SumPasses(sum);
 }
 
 // Sorts content that is not a SIN in one of its written forms. A number as a
@@ -212,7 +171,9 @@ Result Judge(CodePoints text) {
   if (!text.empty() && text.front() == U'\'') text = text.subspan(1);
   if (text.empty()) return Malformed(Error::Empty);
   if (Number digits{}; ReadBare(text, digits) || ReadGrouped(text, digits)) {
-    return Evaluated(digits);
+    Result result;
+    Evaluate(digits.data(), result);
+    return result;
   }
   return Malformed(Refine(text));
 }
@@ -266,25 +227,26 @@ Result CheckShort(std::string_view entry) {
   return Judge(CodePoints(decoded.data() + first, end - first));
 }
 
-bool AllDigits(std::string_view entry) {
-  return std::all_of(entry.begin(), entry.end(), IsDigit);
-}
-
 }  // namespace
 
 Result Check(std::string_view entry) noexcept {
+  // One result, returned from every path, so that it is built in place.
+  Result result;
   // Most entries are nine bare digits.
-  if (entry.size() == kNumberLength && AllDigits(entry) && entry != kPlaceholder) {
-    return Evaluate(entry.data());
+  if (entry.size() == kNumberLength && Evaluate(entry.data(), result)) return result;
+  if (entry.size() <= kShortEntryBytes) {
+    result = CheckShort(entry);
+  } else {
+    EntryReader reader;
+    reader.Feed(entry);
+    result = reader.Finish();
   }
-  if (entry.size() <= kShortEntryBytes) return CheckShort(entry);
-  EntryReader reader;
-  reader.Feed(entry);
-  return reader.Finish();
+  return result;
 }
 
 bool IsValid(std::string_view entry) noexcept {
-  if (entry.size() == kNumberLength && AllDigits(entry)) return SumPasses(CheckSum(entry.data()));
+  // Nine zeros sum to 0, which does not pass, so the placeholder needs no test.
+  if (int sum = 0; detail::SumOfNineDigits(entry, sum)) return SumPasses(sum);
   return Check(entry).valid;
 }
 

@@ -3,42 +3,50 @@
 
 #include <string>
 
+#include "first_digits.h"
+
 namespace mivaro {
 namespace {
 
-struct GroupFacts {
-  std::span<const int> firstDigits;
-  std::string_view name;
-  std::string_view seriesName;  // empty for a region group
-};
+std::size_t IndexOf(RegionGroup group) {
+  return static_cast<std::size_t>(group) - static_cast<std::size_t>(kGroups.front());
+}
 
-constexpr std::array<int, 1> kDigits1{1};
-constexpr std::array<int, 2> kDigits23{2, 3};
-constexpr std::array<int, 2> kDigits45{4, 5};
-constexpr std::array<int, 1> kDigits6{6};
-constexpr std::array<int, 1> kDigits7{7};
-constexpr std::array<int, 1> kDigits0{0};
-constexpr std::array<int, 1> kDigits8{8};
-constexpr std::array<int, 1> kDigits9{9};
+// Each group's first digits in ascending order, from the table of digits.
+struct Digits {
+  std::array<int, 10> digits{};
+  std::size_t count = 0;
+};
+constexpr std::array<Digits, kGroups.size()> kFirstDigits = [] {
+  std::array<Digits, kGroups.size()> table{};
+  for (int digit = 0; digit <= 9; ++digit) {
+    Digits& of =
+        table[static_cast<std::size_t>(detail::kGroupOfDigit[static_cast<std::size_t>(digit)]) -
+              static_cast<std::size_t>(kGroups.front())];
+    of.digits[of.count++] = digit;
+  }
+  return table;
+}();
 
 // Any first digit a generator draws when no region is ticked.
 constexpr std::array<int, 9> kAnyFirstDigit{1, 2, 3, 4, 5, 6, 7, 8, 9};
 
-// In the order of kGroups.
-constexpr std::array<GroupFacts, kGroups.size()> kFacts{{
-    {kDigits1, "Atlantic", {}},
-    {kDigits23, "Quebec", {}},
-    {kDigits45, "Ontario", {}},
-    {kDigits6, "PrairiesNorth", {}},
-    {kDigits7, "PacificNorth", {}},
-    {kDigits0, "ForeignTax", "foreign/tax"},
-    {kDigits8, "Dummy", "dummy"},
-    {kDigits9, "Temporary", "temporary"},
-}};
+struct GroupNames {
+  std::string_view name;
+  std::string_view seriesName;  // empty for a region group
+};
 
-const GroupFacts& FactsOf(RegionGroup group) {
-  return kFacts[static_cast<std::size_t>(group) - static_cast<std::size_t>(kGroups.front())];
-}
+// In the order of kGroups.
+constexpr std::array<GroupNames, kGroups.size()> kNames{{
+    {"Atlantic", {}},
+    {"Quebec", {}},
+    {"Ontario", {}},
+    {"PrairiesNorth", {}},
+    {"PacificNorth", {}},
+    {"ForeignTax", "foreign/tax"},
+    {"Dummy", "dummy"},
+    {"Temporary", "temporary"},
+}};
 
 // The captions of each group's regions, "NB PEI NF NS", made once.
 const std::array<std::string, kGroups.size()> kWords = [] {
@@ -57,16 +65,12 @@ const std::array<std::string, kGroups.size()> kWords = [] {
 
 std::optional<RegionGroup> RegionForDigit(char firstCharacter) noexcept {
   if (firstCharacter < '0' || firstCharacter > '9') return std::nullopt;
-  for (const RegionGroup group : kGroups) {
-    for (const int digit : FactsOf(group).firstDigits) {
-      if (digit == firstCharacter - '0') return group;
-    }
-  }
-  return std::nullopt;
+  return detail::kGroupOfDigit[static_cast<std::size_t>(firstCharacter - '0')];
 }
 
 std::span<const int> FirstDigitsOf(RegionGroup group) noexcept {
-  return FactsOf(group).firstDigits;
+  const Digits& of = kFirstDigits[IndexOf(group)];
+  return std::span<const int>(of.digits.data(), of.count);
 }
 
 std::optional<RegionGroup> HighestTickedGroup(const RegionFlags& flags) noexcept {
@@ -110,17 +114,17 @@ unsigned RegionBitsOf(const RegionFlags& flags) noexcept {
 }
 
 std::string_view GroupName(RegionGroup group) noexcept {
-  return FactsOf(group).name;
+  return kNames[IndexOf(group)].name;
 }
 
 std::optional<std::string_view> SeriesName(RegionGroup group) noexcept {
-  const std::string_view name = FactsOf(group).seriesName;
+  const std::string_view name = kNames[IndexOf(group)].seriesName;
   if (name.empty()) return std::nullopt;
   return name;
 }
 
 std::string_view RegionWords(RegionGroup group) noexcept {
-  return kWords[static_cast<std::size_t>(group) - static_cast<std::size_t>(kGroups.front())];
+  return kWords[IndexOf(group)];
 }
 
 }  // namespace mivaro

@@ -58,7 +58,9 @@ class MIVARO_EXPORT Generator {
   /// together, a first digit out of 0-9, unique with invalid kinds).
   explicit Generator(const GeneratorOptions& options);
   ~Generator();
+  /// Moves a generator; the one moved from can only be destroyed or assigned.
   Generator(Generator&&) noexcept;
+  /// Moves a generator into this one.
   Generator& operator=(Generator&&) noexcept;
   Generator(const Generator&) = delete;
   Generator& operator=(const Generator&) = delete;

@@ -51,19 +51,19 @@ typedef enum mivaro_group {
 
 /** @name Region bits, one per province or territory caption.
  * A set of regions is these bits or-ed together. @{ */
-#define MIVARO_REGION_AB (1u << 0)
-#define MIVARO_REGION_BC (1u << 1)
-#define MIVARO_REGION_MB (1u << 2)
-#define MIVARO_REGION_NB (1u << 3)
-#define MIVARO_REGION_NU (1u << 4)
-#define MIVARO_REGION_NWT (1u << 5)
-#define MIVARO_REGION_ON (1u << 6)
-#define MIVARO_REGION_PEI (1u << 7)
-#define MIVARO_REGION_NF (1u << 8)
-#define MIVARO_REGION_QC (1u << 9)
-#define MIVARO_REGION_YT (1u << 10)
-#define MIVARO_REGION_NS (1u << 11)
-#define MIVARO_REGION_SK (1u << 12)
+#define MIVARO_REGION_AB (1u << 0)  /**< Alberta */
+#define MIVARO_REGION_BC (1u << 1)  /**< British Columbia */
+#define MIVARO_REGION_MB (1u << 2)  /**< Manitoba */
+#define MIVARO_REGION_NB (1u << 3)  /**< New Brunswick */
+#define MIVARO_REGION_NU (1u << 4)  /**< Nunavut */
+#define MIVARO_REGION_NWT (1u << 5) /**< Northwest Territories */
+#define MIVARO_REGION_ON (1u << 6)  /**< Ontario */
+#define MIVARO_REGION_PEI (1u << 7) /**< Prince Edward Island */
+#define MIVARO_REGION_NF (1u << 8)  /**< Newfoundland and Labrador */
+#define MIVARO_REGION_QC (1u << 9)  /**< Quebec */
+#define MIVARO_REGION_YT (1u << 10) /**< Yukon */
+#define MIVARO_REGION_NS (1u << 11) /**< Nova Scotia */
+#define MIVARO_REGION_SK (1u << 12) /**< Saskatchewan */
 /** @} */
 
 /** How a nine-digit number is written. */

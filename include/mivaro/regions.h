@@ -57,10 +57,10 @@ constexpr bool IsTicked(std::uint8_t flag) {
 
 /// One province or territory: its caption, its name, its group and its bit.
 struct RegionBox {
-  std::string_view Caption;
-  std::string_view Name;
-  RegionGroup Group;
-  unsigned Bit;  ///< its MIVARO_REGION_* bit
+  std::string_view Caption;  ///< its short caption ("NB")
+  std::string_view Name;     ///< its name in English ("New Brunswick")
+  RegionGroup Group;         ///< the group whose first digits stand for it
+  unsigned Bit;              ///< its MIVARO_REGION_* bit
 };
 
 /// The thirteen regions in the order of their boxes and bits. Every other
@@ -118,8 +118,10 @@ MIVARO_EXPORT std::span<const int> FirstDigitsFor(const RegionFlags& flags) noex
 /// Returns the flags a group sets: 1 for its own regions, 0 for all others.
 MIVARO_EXPORT RegionFlags RegionFlagsFor(RegionGroup group) noexcept;
 
-/// Returns the flags of a set of MIVARO_REGION_* bits, and the other way.
+/// Returns the flags of a set of MIVARO_REGION_* bits.
 MIVARO_EXPORT RegionFlags RegionFlagsOf(unsigned bits) noexcept;
+
+/// Returns the MIVARO_REGION_* bits of the ticked flags.
 MIVARO_EXPORT unsigned RegionBitsOf(const RegionFlags& flags) noexcept;
 
 /// Returns a group's name as mivaro-cli prints it ("PrairiesNorth", ...).
