@@ -250,6 +250,19 @@ bool IsValid(std::string_view entry) noexcept {
   return Check(entry).valid;
 }
 
+std::string Compact(std::string_view entry) {
+  std::string compact;
+  compact.reserve(entry.size());
+  for (std::size_t at = 0; at < entry.size();) {
+    const text::Utf8Step step = text::DecodeUtf8(entry, at);
+    if (!step.valid || (!text::IsBlank(step.codePoint) && !IsGroupSeparator(step.codePoint))) {
+      compact.append(entry.substr(at, step.length));
+    }
+    at += step.length;
+  }
+  return compact;
+}
+
 std::string_view ErrorText(Error error) noexcept {
   switch (error) {
     case Error::TooLong:

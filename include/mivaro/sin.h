@@ -97,6 +97,11 @@ MIVARO_EXPORT Result Check(std::string_view entry) noexcept;
 /// Returns whether an entry is a valid SIN, as Check says.
 MIVARO_EXPORT bool IsValid(std::string_view entry) noexcept;
 
+/// Returns an entry without its blanks and its group separators (spaces,
+/// hyphens, commas, no-break spaces), judging nothing: "046-454-286" gives
+/// "046454286", "12 a" gives "12a".
+MIVARO_EXPORT std::string Compact(std::string_view entry);
+
 /// Returns the words for a reason ("too long", ...); "" for Ok.
 MIVARO_EXPORT std::string_view ErrorText(Error error) noexcept;
 

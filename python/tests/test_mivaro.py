@@ -1,0 +1,234 @@
+# SPDX-License-Identifier: Apache-2.0
+"""The Python module against the shared table of entries, mivaro-cli's
+generator, its own bulk functions, bad input, and python3-stdnum."""
+import os
+import random
+import re
+import subprocess
+import sys
+
+import pytest
+
+import mivaro
+
+TABLE = os.environ["MIVARO_ENTRY_TABLE"]
+CLI = os.environ.get("MIVARO_CLI")
+
+
+def unescaped(text):
+    """The table's escapes undone; bytes that are not UTF-8 become lone
+    surrogates, the way Python keeps them in a str."""
+    raw = bytearray()
+    at = 0
+    while at < len(text):
+        if text[at] == "\\" and at + 1 < len(text):
+            kind = text[at + 1]
+            if kind in "xu":
+                digits = 2 if kind == "x" else 4
+                code = int(text[at + 2 : at + 2 + digits], 16)
+                raw += bytes([code]) if kind == "x" else chr(code).encode()
+                at += 2 + digits
+                continue
+            raw += {"t": b"\t", "n": b"\n", "r": b"\r"}.get(kind, kind.encode())
+            at += 2
+            continue
+        raw += text[at].encode()
+        at += 1
+    return raw.decode("utf-8", "surrogateescape")
+
+
+def table_rows():
+    with open(TABLE, encoding="utf-8") as table:
+        for line in table:
+            if line.startswith("#") or not line.strip("\n"):
+                continue
+            name, entry, number, valid, check, total, group, regions, error = (
+                line.rstrip("\n").split("\t"))
+            yield pytest.param(unescaped(entry), number or None, valid == "true", check or None,
+                               int(total) if total else None, group or None,
+                               tuple(regions.split()), error or None, id=name)
+
+
+@pytest.mark.parametrize("entry,number,valid,check,total,group,regions,error", table_rows())
+def test_checks_every_entry_of_the_shared_table_as_the_table_says(
+        entry, number, valid, check, total, group, regions, error):
+    result = mivaro.check(entry)
+    assert (result.input, result.number, result.valid, result.check, result.sum, result.group,
+            result.regions, result.error) == (entry, number, valid, check, total, group,
+                                              regions, error)
+    assert mivaro.is_valid(entry) is valid
+    if valid:
+        assert mivaro.validate(entry) == number
+    else:
+        with pytest.raises(mivaro.ValidationError) as raised:
+            mivaro.validate(entry)
+        assert str(raised.value) == (error or f"check sum {total} is not a multiple of 10")
+
+
+@pytest.mark.parametrize("entry,exception", [
+    ("1234567823", mivaro.InvalidLength),
+    ("12345", mivaro.InvalidLength),
+    ("", mivaro.InvalidLength),
+    ("46454286", mivaro.InvalidLength),
+    ("12345678a", mivaro.InvalidFormat),
+    ("123 456-782", mivaro.InvalidFormat),
+    ("4.6454286E+7", mivaro.InvalidFormat),
+    ("1234\udc80", mivaro.InvalidFormat),
+    ("123456789", mivaro.InvalidChecksum),
+    ("000 000 000", mivaro.InvalidComponent),
+])
+def test_raises_for_each_reason_its_own_value_error(entry, exception):
+    with pytest.raises(exception):
+        mivaro.validate(entry)
+    assert issubclass(exception, mivaro.ValidationError)
+    assert issubclass(mivaro.ValidationError, ValueError)
+
+
+def test_compacts_formats_and_masks():
+    assert mivaro.compact(" 046-454\u00a0286 ") == "046454286"
+    assert mivaro.compact("12 a") == "12a"  # judges nothing
+    assert mivaro.format("046454286") == "046 454 286"
+    assert mivaro.format("123-456-789", separator="-") == "123-456-789"  # an invalid check is fine
+    assert mivaro.mask("046 454 286") == "*** *** 286"
+    with pytest.raises(mivaro.InvalidLength):
+        mivaro.format("12345")
+    assert mivaro.__version__ == subprocess.run(
+        [CLI, "--version"], capture_output=True, text=True, check=True).stdout.strip()
+
+
+GENERATE_OPTIONS = [
+    (dict(regions="QC,ON", seed=7), ["--region", "QC,ON", "--seed", "7"]),
+    (dict(regions=["nb", "yt"], digits="0-9", seed=31337),
+     ["--region", "nb,yt", "--digits", "0-9", "--seed", "31337"]),
+    (dict(first_digit=0, unique=True, seed=5), ["--first-digit", "0", "--unique", "--seed", "5"]),
+    (dict(invalid=["checksum", "length", "letters", "grouping", "zeros"], first_digit=9, seed=3),
+     ["--invalid", "checksum,length,letters,grouping,zeros", "--first-digit", "9", "--seed", "3"]),
+]
+
+
+@pytest.mark.parametrize("options,arguments", GENERATE_OPTIONS)
+def test_generates_what_mivaro_cli_generates_for_the_same_options(options, arguments):
+    printed = subprocess.run([CLI, "generate", "--count", "300", *arguments],
+                             capture_output=True, text=True, check=True).stdout.split("\n")[:-1]
+    assert mivaro.generate(300, **options) == printed
+
+
+@pytest.mark.parametrize("options", [
+    dict(regions="QC", first_digit=2),
+    dict(first_digit=10),
+    dict(regions="QC,XX"),
+    dict(invalid="typo"),
+    dict(unique=True, invalid="zeros"),
+    dict(digits="2-9"),
+    dict(seed=-1),
+])
+def test_refuses_what_mivaro_cli_refuses(options):
+    with pytest.raises(ValueError):
+        mivaro.generate(1, **options)
+    with pytest.raises(ValueError):
+        mivaro.generate(0)
+    with pytest.raises(ValueError):
+        mivaro.generate(4_304_673, first_digit=9, unique=True)
+
+
+def test_bulk_functions_say_what_the_single_ones_say():
+    rng = random.Random(7)
+    entries = [rng.choice(["123456782", "123 456 789", "046-454-286", "12", "x", ""])
+               for _ in range(150_000)]  # more than one chunk
+    assert mivaro.check_many(iter(entries)) == [mivaro.check(e) for e in entries]
+    assert mivaro.is_valid_many(entries) == [mivaro.is_valid(e) for e in entries]
+    numpy = pytest.importorskip("numpy")
+    grid = numpy.array(entries[:12], dtype=object).reshape(3, 4)
+    answer = mivaro.is_valid_many(grid)
+    assert answer.dtype == numpy.bool_ and answer.shape == (3, 4)
+    assert answer.tolist() == [[mivaro.is_valid(e) for e in row] for row in grid.tolist()]
+
+
+@pytest.mark.parametrize("bad", [None, b"123456782", 123456782, 1.5])
+def test_takes_only_str(bad):
+    for function in (mivaro.is_valid, mivaro.check, mivaro.validate, mivaro.compact,
+                     mivaro.format, mivaro.mask):
+        with pytest.raises(TypeError):
+            function(bad)
+    with pytest.raises(TypeError):
+        mivaro.check_many(["123456782", bad])
+    with pytest.raises(TypeError):
+        mivaro.is_valid_many([bad])
+
+
+def test_keeps_huge_and_odd_entries_whole():
+    huge = "7" * 10_000_000
+    assert mivaro.check(huge).input == huge
+    assert mivaro.check(huge).error == "too long"
+    assert mivaro.is_valid("\udc80") is False
+    result = mivaro.check("123456782")
+    with pytest.raises(AttributeError):
+        result.valid = False
+
+
+# Where python3-stdnum's verdict differs from Mivaro's; each class is named in
+# the module's docstring and the README.
+def known_difference(entry):
+    content = entry.strip(" \t\n\r\v\f\u00a0\u2007\u202f\ufeff\u200b\u3000")
+    digits = re.sub(r"[\s\-]", "", content)
+    if re.fullmatch(r"0{9}", digits) or re.fullmatch(r"'?0{3}([ ,\-\u00a0\u202f]?)0{3}\1?0{3}",
+                                                     content):
+        return "placeholder"
+    if re.fullmatch(r"'?\d{3}([,\u202f])\d{3}\1\d{3}", content) or content.startswith("'"):
+        return "spreadsheet separators and text mark"
+    if re.fullmatch(r"[\d\s\-]+", content) and not re.fullmatch(r"\d{9}|\d{3}([ \-])\d{3}\1\d{3}",
+                                                                content):
+        return "separators out of place"
+    if any(not c.isascii() and c.isdigit() for c in content):
+        return "digits of other scripts"
+    if any(c in "\ufeff\u200b" or (not c.isascii() and c.isspace()) for c in entry):
+        return "byte-order marks and other Unicode blanks around"
+    return None
+
+
+def random_entry(rng):
+    number = "".join(rng.choice("0123456789") for _ in range(9))
+    kind = rng.randrange(10)
+    if kind == 0:
+        number = rng.choice(["000000000", "000 000 000", "000-000-000"])
+    elif kind == 1:
+        number = f"{number[:3]}{rng.choice(' -,') * 1}{number[3:6]}{rng.choice(' -,')}{number[6:]}"
+    elif kind == 2:
+        at = rng.randrange(1, 9)
+        number = number[:at] + rng.choice([" ", "-", "  ", "--"]) + number[at:]
+    elif kind == 3:
+        number = number[: rng.randrange(0, 11)]
+    elif kind == 4:
+        number = number[:4] + rng.choice("aZ.") + number[5:]
+    elif kind == 5:
+        number = "".join(chr(0xFF10 + int(d)) if rng.random() < 0.3 else d for d in number)
+    elif kind == 6:
+        blanks = ["", " ", "\t", "\u00a0", "\ufeff", "\u202f", "\u2007", "\u3000"]
+        number = rng.choice(blanks) + number + rng.choice(blanks)
+    elif kind == 7:
+        number = "'" + number
+    return number
+
+
+def test_agrees_with_python3_stdnum_but_for_the_documented_differences():
+    stdnum = pytest.importorskip("stdnum.ca.sin")
+    rng = random.Random(20261207)
+    surprises = []
+    for _ in range(200_000):
+        entry = random_entry(rng)
+        if mivaro.is_valid(entry) != stdnum.is_valid(entry) and known_difference(entry) is None:
+            surprises.append(entry)
+    assert surprises == []
+
+
+def test_readme_python_examples_print_what_the_readme_shows():
+    pytest.importorskip("pandas")
+    with open(os.environ["MIVARO_README"], encoding="utf-8") as readme:
+        text = readme.read()
+    examples = re.findall(r"```python\n(.*?)```\n+```text\n(.*?)```", text, re.S)
+    assert examples
+    for code, shown in examples:
+        run = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
+                             env=dict(os.environ, PYTHONPATH=os.environ.get("PYTHONPATH", "")))
+        assert run.returncode == 0, run.stderr
+        assert run.stdout == shown
