@@ -47,6 +47,27 @@ void CopyOut(const std::string& text, char* out) {
   std::memcpy(out, text.c_str(), text.size() + 1);
 }
 
+// Copies text into buffer, cut to size - 1 bytes and NUL-terminated; returns
+// the length of the whole text.
+std::size_t CopyCut(std::string_view text, char* buffer, std::size_t size) {
+  if (buffer != nullptr && size > 0) {
+    const std::size_t copied = std::min(text.size(), size - 1);
+    std::memcpy(buffer, text.data(), copied);
+    buffer[copied] = '\0';
+  }
+  return text.size();
+}
+
+mivaro::GeneratorOptions OptionsOf(const mivaro_generator_options& options) {
+  mivaro::GeneratorOptions from;
+  from.regions = options.regions;
+  if (options.first_digit != -1) from.firstDigit = options.first_digit;
+  from.zeroToNine = options.zero_to_nine != 0;
+  from.unique = options.unique != 0;
+  from.seed = options.seed;
+  return from;
+}
+
 std::string_view Entry(const char* entry, size_t length) {
   return entry == nullptr ? std::string_view() : std::string_view(entry, length);
 }
@@ -113,12 +134,7 @@ size_t mivaro_reason(const mivaro_result* result, char* buffer, size_t size) {
   } catch (const std::bad_alloc&) {
     reason.clear();
   }
-  if (buffer != nullptr && size > 0) {
-    const std::size_t copied = std::min(reason.size(), size - 1);
-    std::memcpy(buffer, reason.data(), copied);
-    buffer[copied] = '\0';
-  }
-  return reason.size();
+  return CopyCut(reason, buffer, size);
 }
 
 int mivaro_format(const char* digits, mivaro_style style, char out[12]) {
@@ -137,12 +153,7 @@ int mivaro_mask(const char* digits, mivaro_style style, char out[12]) {
 
 mivaro_generator* mivaro_generator_create(const mivaro_generator_options* options) {
   if (options == nullptr) return nullptr;
-  mivaro::GeneratorOptions from;
-  from.regions = options->regions;
-  if (options->first_digit != -1) from.firstDigit = options->first_digit;
-  from.zeroToNine = options->zero_to_nine != 0;
-  from.unique = options->unique != 0;
-  from.seed = options->seed;
+  const mivaro::GeneratorOptions from = OptionsOf(*options);
   try {
     // Owned by the caller from here, until mivaro_generator_free.
     return std::make_unique<mivaro_generator>(mivaro_generator{mivaro::Generator(from)}).release();
@@ -170,6 +181,35 @@ uint64_t mivaro_generator_distinct(const mivaro_generator* generator) {
 
 void mivaro_generator_free(mivaro_generator* generator) {
   std::unique_ptr<mivaro_generator>{generator};
+}
+
+size_t mivaro_generator_refusal(const mivaro_generator_options* options, char* buffer,
+                                size_t size) {
+  if (options == nullptr) return CopyCut("no options", buffer, size);
+  try {
+    mivaro::Generator{OptionsOf(*options)};
+  } catch (const std::invalid_argument& refused) {
+    return CopyCut(refused.what(), buffer, size);
+  } catch (const std::bad_alloc&) {
+    return CopyCut("out of memory", buffer, size);
+  }
+  return CopyCut("", buffer, size);
+}
+
+int mivaro_regions_parse(const char* list, size_t length, unsigned* regions, char* error,
+                         size_t size) {
+  std::string why;
+  try {
+    if (const auto bits = mivaro::ParseRegions(Entry(list, length), why)) {
+      if (regions != nullptr) *regions = *bits;
+      CopyCut("", error, size);
+      return 1;
+    }
+  } catch (const std::bad_alloc&) {
+    why = "out of memory";
+  }
+  CopyCut(why, error, size);
+  return 0;
 }
 
 }  // extern "C"

@@ -7,7 +7,11 @@ In a ```console block, "$ cat FILE" followed by lines defines FILE with them;
 "$ echo $?" checks the status of the command before; any other "$ " line is
 run with bash, mivaro-cli first on the PATH, and its standard output and
 error (CSV's CR LF read as LF) must equal the lines that follow it.
+With --sql it runs each ```sql block with psql (on the server PGHOST names,
+in a fresh database) and checks that psql prints the ```text block after it,
+trailing blanks aside.
 Usage: readme_examples.py README.md DIRECTORY-OF-MIVARO-CLI
+       readme_examples.py --sql README.md
 """
 import os
 import re
@@ -31,7 +35,34 @@ def examples(readme):
             yield command, output
 
 
+def sql_examples(readme):
+    """Yields (script, expected output lines) for each ```sql block followed
+    by a ```text block."""
+    for script, output in re.findall(r"```sql\n(.*?)```\s*```text\n(.*?)```", readme, re.S):
+        yield script, output.splitlines()
+
+
+def check_sql(readme):
+    failures, checked = 0, 0
+    for number, (script, expected) in enumerate(sql_examples(readme)):
+        database = f"readme_{number}"
+        subprocess.run(["createdb", database], check=True)
+        run = subprocess.run(["psql", "-X", "-q", "-d", database], input=script,
+                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+        got = run.stdout.rstrip().splitlines()
+        checked += 1
+        if [line.rstrip() for line in got] != [line.rstrip() for line in expected]:
+            failures += 1
+            print("readme_examples: the README shows:\n" + "\n".join(expected) +
+                  "\npsql prints:\n" + "\n".join(got))
+    print(f"readme_examples: {checked - failures} of {checked} SQL examples as shown")
+    return 1 if failures or not checked else 0
+
+
 def main():
+    if sys.argv[1] == "--sql":
+        with open(sys.argv[2], encoding="utf-8") as readme:
+            return check_sql(readme.read())
     readme_path, cli_dir = sys.argv[1], os.path.abspath(sys.argv[2])
     with open(readme_path, encoding="utf-8") as readme:
         text = readme.read()

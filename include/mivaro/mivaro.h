@@ -150,6 +150,19 @@ MIVARO_EXPORT uint64_t mivaro_generator_distinct(const mivaro_generator* generat
 /** Frees a generator; NULL is allowed. */
 MIVARO_EXPORT void mivaro_generator_free(mivaro_generator* generator);
 
+/** Writes why mivaro_generator_create refuses options, in mivaro-cli's words,
+ * into buffer (at most size bytes, NUL-terminated); returns the length of the
+ * whole reason, 0 for options it takes. */
+MIVARO_EXPORT size_t mivaro_generator_refusal(const mivaro_generator_options* options, char* buffer,
+                                              size_t size);
+
+/** Reads a comma-separated list of region captions ("QC,ON", any case,
+ * blanks around allowed; length bytes, no NUL needed) into MIVARO_REGION_*
+ * bits and returns 1; or returns 0 and writes why into error (at most size
+ * bytes, NUL-terminated). */
+MIVARO_EXPORT int mivaro_regions_parse(const char* list, size_t length, unsigned* regions,
+                                       char* error, size_t size);
+
 #ifdef __cplusplus
 }
 #endif

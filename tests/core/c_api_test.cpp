@@ -107,6 +107,15 @@ TEST(CApi, GeneratesWhatTheCxxGeneratorAndSoMivaroCliGenerate) {
   const mivaro_generator_options ten{0, 10, 0, 0, 1};
   EXPECT_EQ(mivaro_generator_create(&both), nullptr);
   EXPECT_EQ(mivaro_generator_create(&ten), nullptr);
+  char why[64];
+  EXPECT_GT(mivaro_generator_refusal(&ten, why, sizeof why), 0U);
+  EXPECT_STREQ(why, "first digit 10 is out of range (expected 0 to 9)");
+  EXPECT_EQ(mivaro_generator_refusal(&kOptions[0], why, sizeof why), 0U);
+  unsigned regions = 0;
+  EXPECT_EQ(mivaro_regions_parse(" qc,On", 6, &regions, why, sizeof why), 1);
+  EXPECT_EQ(regions, MIVARO_REGION_QC | MIVARO_REGION_ON);
+  EXPECT_EQ(mivaro_regions_parse("QC,XX", 5, &regions, why, sizeof why), 0);
+  EXPECT_STREQ(why, "unknown region 'XX' (expected AB, BC, MB, NB, NU, NWT, ON, PEI,");  // cut
   mivaro_generator_free(nullptr);
 }
 
