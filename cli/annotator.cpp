@@ -245,8 +245,18 @@ class Annotator {
     parsing_ = true;
   }
 
+  // Parses a read block at a time, even when more arrives at once (the
+  // header row, gathered whole), so that the cell buffer's growth below keeps
+  // pace with a cell of megabytes.
   void ParseTable(std::string_view bytes) {
-    if (stop_ != Stop::None || bytes.empty()) return;
+    while (stop_ == Stop::None && !bytes.empty()) {
+      const std::string_view block = bytes.substr(0, kReadBlock);
+      bytes.remove_prefix(block.size());
+      ParseBlock(block);
+    }
+  }
+
+  void ParseBlock(std::string_view bytes) {
     // libcsv grows its cell buffer by a fixed block; growing it by half its
     // size instead keeps a huge cell linear to read, and no further than the
     // row bound and the block being read keeps its memory within the bound.

@@ -5,6 +5,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <limits>
 
 #include "cli/entry_parser.h"
 #include "text/utf8.h"
@@ -39,11 +40,14 @@ void AppendUtf8(std::string& out, char32_t c) {
 
 // A header cell folded for comparison: lower case, and for NamesSin without
 // accents and without the characters that spellings of a name differ in.
+// Folding stops once the result is longer than most bytes: such a cell
+// cannot equal the name it is compared with, however long it goes on.
 enum class Fold { CaseOnly, Spelling };
 
-std::string Folded(std::string_view text, Fold fold) {
+std::string Folded(std::string_view text, Fold fold,
+                   std::size_t most = std::numeric_limits<std::size_t>::max()) {
   std::string folded;
-  for (std::size_t at = 0; at < text.size();) {
+  for (std::size_t at = 0; at < text.size() && folded.size() <= most;) {
     const Utf8Step step = DecodeUtf8(text, at);
     char32_t c = step.valid ? step.codePoint : 0xFFFD;
     at += step.length;
@@ -79,7 +83,9 @@ std::string JoinedList(std::span<const std::string_view> names, std::string_view
 }  // namespace
 
 bool NamesSin(std::string_view headerCell) {
-  const std::string folded = Folded(headerCell, Fold::Spelling);
+  std::size_t longest = 0;
+  for (const std::string_view name : kSinHeaderNames) longest = std::max(longest, name.size());
+  const std::string folded = Folded(headerCell, Fold::Spelling, longest);
   return std::any_of(kSinHeaderNames.begin(), kSinHeaderNames.end(),
                      [&](std::string_view name) { return Folded(name, Fold::Spelling) == folded; });
 }
@@ -109,7 +115,9 @@ ColumnChoice ChooseColumn(std::span<const std::string_view> cells, const ColumnR
   if (request.name) {
     const std::string wanted = Folded(TrimBlanks(*request.name), Fold::CaseOnly);
     for (std::size_t i = 0; i < cells.size(); ++i) {
-      if (Folded(TrimBlanks(cells[i]), Fold::CaseOnly) == wanted) matches.push_back(i);
+      if (Folded(TrimBlanks(cells[i]), Fold::CaseOnly, wanted.size()) == wanted) {
+        matches.push_back(i);
+      }
     }
     if (matches.size() != 1) {
       return {std::nullopt,
@@ -143,6 +151,9 @@ std::optional<std::vector<std::string>> SplitRow(std::string_view row, char deli
   csv_init(&parser, CSV_STRICT | CSV_STRICT_FINI);
   csv_set_delim(&parser, static_cast<unsigned char>(delimiter));
   csv_set_space_func(&parser, [](unsigned char) { return 0; });
+  // One block as long as the row: no cell is longer, so the cell buffer is
+  // allocated once instead of growing by libcsv's small default block.
+  csv_set_blk_size(&parser, row.size() + 1);
   const auto onCell = [](void* bytes, std::size_t size, void* data) {
     static_cast<Cells*>(data)->cells.emplace_back(static_cast<const char*>(bytes), size);
   };

@@ -198,6 +198,13 @@ const Row kRows[] = {
          "\"\"\",true,123456782,Atlantic,NB PEI NF NS,\r\n",
      0,
      ""},
+    {"a header cell of megabytes, read whole to find the SIN column, is quick too",
+     {},
+     "\"" + std::string(5'000'000, 'x') + "\",SIN\nnote,123456782\n",
+     std::string(5'000'000, 'x') + ",SIN," + kAppended +
+         "\r\nnote,123456782,true,123456782,Atlantic,NB PEI NF NS,\r\n",
+     0,
+     ""},
     {"control characters a message quotes are shown escaped", Column("\x1B[31mX\a"), "id,SIN\n", "",
      2, "--column '\\e[31mX\\x07': no such cell"},
     // Exports as spreadsheets and payroll systems write them.
