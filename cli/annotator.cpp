@@ -391,7 +391,9 @@ class Annotator {
     const std::size_t index = rowCells_++;
     allEmpty_ = allEmpty_ && cell.empty();
     if (width_ != 0 && index >= width_) {
-      tooWide_ = true;
+      // Spreadsheets export empty cells past the header wherever a cell out
+      // there was ever formatted: those hold nothing and are dropped.
+      tooWide_ = tooWide_ || !cell.empty();
       return;
     }
     if (width_ != 0 && index >= userWidth_) return;
@@ -411,9 +413,9 @@ class Annotator {
     AppendCsvField(out, scratch_.View(), delimiter_, CellOrigin::Tool);
   }
 
-  // Ends a data row: an empty one stays empty, one wider than the header
-  // stops the run, a short one is padded to the header's width; then the five
-  // cells. Returns false when the run stops.
+  // Ends a data row: an empty one stays empty, one with a cell past the
+  // header that is not empty stops the run, a short one is padded to the
+  // header's width; then the five cells. Returns false when the run stops.
   bool EndDataRow() {
     if (width_ == 0) {
       // Without a header the first row sets the table's width.

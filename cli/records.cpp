@@ -11,6 +11,7 @@
 #include "cli/csv.h"
 #include "cli/report.h"
 #include "cli/utf8.h"
+#include "text/utf8.h"
 
 namespace mivaro::cli {
 namespace {
@@ -119,7 +120,8 @@ class TextWriter final : public RecordWriter {
   }
 
  private:
-  // The entry, printable, cut to the column with an ellipsis, then padded.
+  // The entry, printable, cut to the column with an ellipsis, then padded,
+  // both by the columns its characters take on a terminal.
   void AppendInputColumn(TextBuffer& out, std::string_view input) {
     if (input.size() <= kInputColumn && IsPrintableAscii(input)) {
       out += input;
@@ -128,32 +130,28 @@ class TextWriter final : public RecordWriter {
     }
     scratch_.clear();
     AppendPrintable(scratch_, input);
-    // Valid UTF-8 now: every byte but a continuation byte starts a character.
-    const std::string_view shownText = scratch_.View();
-    const auto startsCharacter = [](char c) {
-      return (static_cast<unsigned char>(c) & 0xC0U) != 0x80U;
-    };
-    std::size_t shown = 0;
-    std::size_t lastStart = 0;                // where the column's last character starts
-    std::size_t overflow = shownText.size();  // where the first one past the column starts
-    for (std::size_t at = 0; at < shownText.size(); ++at) {
-      if (!startsCharacter(shownText[at])) continue;
-      if (shown == kInputColumn - 1) lastStart = at;
-      if (shown == kInputColumn) {
-        overflow = at;
-        break;
+    // Valid UTF-8 now, so every step decodes a character.
+    const std::string_view shown = scratch_.View();
+    std::size_t width = 0;
+    std::size_t kept = 0;  // the bytes, and their width, that leave room for an ellipsis
+    std::size_t keptWidth = 0;
+    for (std::size_t at = 0; at < shown.size();) {
+      const text::Utf8Step step = text::DecodeUtf8(shown, at);
+      width += ColumnWidth(step.codePoint);
+      if (width > kInputColumn) {
+        out += shown.substr(0, kept);
+        out += "\xE2\x80\xA6"sv;  // U+2026 HORIZONTAL ELLIPSIS
+        out.Fill(kInputColumn + 1 - keptWidth, ' ');
+        return;
       }
-      ++shown;
+      at += step.length;
+      if (width < kInputColumn) {
+        kept = at;
+        keptWidth = width;
+      }
     }
-    if (overflow < shownText.size()) {
-      // Too long: keep one character less and end in U+2026 HORIZONTAL ELLIPSIS.
-      out += shownText.substr(0, lastStart);
-      out += "\xE2\x80\xA6"sv;
-      shown = kInputColumn;
-    } else {
-      out += shownText;
-    }
-    out.Fill(kInputColumn + 2 - shown, ' ');
+    out += shown;
+    out.Fill(kInputColumn + 2 - width, ' ');
   }
 
   TextBuffer scratch_;

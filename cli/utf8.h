@@ -17,6 +17,11 @@ bool IsPrintableAscii(std::string_view text);
 // always valid JSON in valid UTF-8.
 void AppendJsonEscaped(TextBuffer& out, std::string_view text);
 
+// Returns how many terminal columns a printable character takes: 2 for East
+// Asian wide and fullwidth characters and emoji, 0 for combining marks and
+// other zero-width characters, 1 for the rest.
+std::size_t ColumnWidth(char32_t codePoint);
+
 // Appends text for a terminal or a CSV field: control characters, invisible
 // format characters and ill-formed UTF-8 replaced by U+FFFD, everything else
 // as it is.

@@ -266,7 +266,12 @@ static mivaro_generator* StartGenerator(FunctionCallInfo fcinfo, MemoryContext c
       RefuseOption(why);
     }
   }
-  if (!PG_ARGISNULL(2)) options.first_digit = PG_GETARG_INT32(2);
+  if (!PG_ARGISNULL(2)) {
+    options.first_digit = PG_GETARG_INT32(2);
+    /* The C API reads -1 as no first digit; here that is NULL, and -1 is as
+     * far out of range as 10, which the library refuses in these words. */
+    if (options.first_digit == -1) RefuseOption("first digit -1 is out of range (expected 0 to 9)");
+  }
   if (PG_ARGISNULL(3)) {
     if (!pg_strong_random(&options.seed, sizeof options.seed)) {
       options.seed = pg_prng_uint64(&pg_global_prng_state);

@@ -85,6 +85,7 @@ SELECT * FROM sin_generate(-1);
 SELECT * FROM sin_generate(100000001);
 SELECT * FROM sin_generate(1, 'QC,XX');
 SELECT * FROM sin_generate(1, first_digit => 10);
+SELECT * FROM sin_generate(5, first_digit => -1);
 SELECT * FROM sin_generate(1, 'QC', 2);
 SELECT * FROM sin_generate(NULL);
 

@@ -140,14 +140,25 @@ std::string WithSeparator(const mivaro::Number& number, const std::string& separ
   return text;
 }
 
+// The UTF-8 of an option's str; a ValueError naming the option for a lone
+// surrogate, which no name or separator holds.
+std::string OptionText(py::handle value, const char* name) {
+  const Utf8 text(value);
+  if (text.Owned()) {
+    throw py::value_error(std::string(name) + ": " +
+                          std::string(mivaro::ErrorText(mivaro::Error::NotUtf8)));
+  }
+  return std::string(text.View());
+}
+
 // A list of kinds or regions as a comma-separated string or a sequence of
 // names.
-std::string ListText(py::handle list) {
-  if (PyUnicode_Check(list.ptr())) return std::string(Utf8(list).View());
+std::string ListText(py::handle list, const char* name) {
+  if (PyUnicode_Check(list.ptr())) return OptionText(list, name);
   std::string joined;
   for (const py::handle item : py::iter(list)) {
     if (!joined.empty()) joined += ',';
-    joined += Utf8(item).View();
+    joined += OptionText(item, name);
   }
   return joined;
 }
@@ -194,7 +205,7 @@ std::vector<std::string> Generate(std::int64_t count, const py::object& regions,
   mivaro::GeneratorOptions options;
   std::string error;
   if (!regions.is_none()) {
-    const auto bits = mivaro::ParseRegions(ListText(regions), error);
+    const auto bits = mivaro::ParseRegions(ListText(regions, "regions"), error);
     if (!bits) throw py::value_error(error);
     options.regions = *bits;
   }
@@ -202,7 +213,7 @@ std::vector<std::string> Generate(std::int64_t count, const py::object& regions,
   options.zeroToNine = digits == "0-9";
   options.unique = unique;
   if (!invalid.is_none()) {
-    auto kinds = mivaro::ParseInvalidKinds(ListText(invalid), error);
+    auto kinds = mivaro::ParseInvalidKinds(ListText(invalid, "invalid"), error);
     if (!kinds) throw py::value_error(error);
     options.invalid = std::move(*kinds);
   }
@@ -450,7 +461,16 @@ PYBIND11_MODULE(_mivaro, module) {
       "Returns everything the check finds out about s: the fields and values of\n"
       "`mivaro-cli validate --json`.");
   module.def(
-      "compact", [](py::handle entry) { return mivaro::Compact(Utf8(entry).View()); }, py::arg("s"),
+      "compact",
+      [](py::handle entry) {
+        const Utf8 text(entry);
+        // What is left of a lone surrogate could not become a str again.
+        if (text.Owned()) {
+          Raise(g_exceptions.format, std::string(mivaro::ErrorText(mivaro::Error::NotUtf8)));
+        }
+        return mivaro::Compact(text.View());
+      },
+      py::arg("s"),
       "compact(s: str) -> str\n\n"
       "Returns s without its blanks and group separators (spaces, hyphens, commas,\n"
       "no-break spaces), judging nothing.");
@@ -469,8 +489,8 @@ PYBIND11_MODULE(_mivaro, module) {
       "python3-stdnum takes for valid).");
   module.def(
       "format",
-      [](py::handle entry, const std::string& separator) {
-        return WithSeparator(WellFormedNumber(entry), separator, false);
+      [](py::handle entry, py::handle separator) {
+        return WithSeparator(WellFormedNumber(entry), OptionText(separator, "separator"), false);
       },
       py::arg("s"), py::arg("separator") = " ",
       "format(s: str, separator: str = \" \") -> str\n\n"
@@ -479,8 +499,8 @@ PYBIND11_MODULE(_mivaro, module) {
       "default separator is a space, where python3-stdnum's is a hyphen.");
   module.def(
       "mask",
-      [](py::handle entry, const std::string& separator) {
-        return WithSeparator(WellFormedNumber(entry), separator, true);
+      [](py::handle entry, py::handle separator) {
+        return WithSeparator(WellFormedNumber(entry), OptionText(separator, "separator"), true);
       },
       py::arg("s"), py::arg("separator") = " ",
       "mask(s: str, separator: str = \" \") -> str\n\n"

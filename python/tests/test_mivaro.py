@@ -232,3 +232,19 @@ def test_readme_python_examples_print_what_the_readme_shows():
                              env=dict(os.environ, PYTHONPATH=os.environ.get("PYTHONPATH", "")))
         assert run.returncode == 0, run.stderr
         assert run.stdout == shown
+
+
+@pytest.mark.parametrize("entry", ["\ud800", "123456782\udc80", "\udfff046 454 286"])
+def test_answers_lone_surrogates_as_not_utf8(entry):
+    assert mivaro.is_valid(entry) is False
+    assert mivaro.check(entry).error == "not UTF-8"
+    for function in (mivaro.compact, mivaro.validate, mivaro.format, mivaro.mask):
+        with pytest.raises(mivaro.InvalidFormat, match="^not UTF-8$"):
+            function(entry)
+    assert [r.error for r in mivaro.check_many([entry, "123456782"])] == ["not UTF-8", None]
+    assert mivaro.is_valid_many([entry, "123456782"]) == [False, True]
+    for options in (dict(regions=entry), dict(invalid=[entry])):
+        with pytest.raises(ValueError, match="not UTF-8"):
+            mivaro.generate(1, **options)
+    with pytest.raises(ValueError, match="^separator: not UTF-8$"):
+        mivaro.mask("123456782", entry)

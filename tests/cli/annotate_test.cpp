@@ -214,6 +214,12 @@ const Row kRows[] = {
      "a,SIN,b," + kAppended + "\r\n1,123456782,2,true,123456782,Atlantic,NB PEI NF NS,\r\n",
      2,
      "line 3: the row has 4 cells, the header 3"},
+    {"empty cells past the header, as spreadsheets export them, are dropped",
+     {},
+     "a,SIN,b\n1,046 454 286,,,\n",
+     "a,SIN,b," + kAppended + "\r\n1,046 454 286,,true,046454286,ForeignTax,,\r\n",
+     0,
+     ""},
     {"without a header the first row's width is the table's",
      [] {
        AnnotateOptions options = Column("1");

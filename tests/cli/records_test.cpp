@@ -49,6 +49,11 @@ void PrintTo(const RecordRow& row, std::ostream* os) {
   *os << row.name;
 }
 
+// The rest of a JSON record after the input, for entries that are not digits only.
+const std::string kNotDigitsOnlyJson =
+    R"(","number":null,"valid":false,"check":null,"sum":null,"group":null,"regions":[],)"
+    R"("error":"not digits only"})";
+
 const RecordRow kRows[] = {
     {"valid Atlantic", "123 456 782",
      R"({"input":"123 456 782","number":"123456782","valid":true,"check":"143853772","sum":40,)"
@@ -102,6 +107,24 @@ const RecordRow kRows[] = {
      R"("group":null,"regions":[],"error":"too long"})",
      "12345678901234567890,,false,,,,,too long",
      "123456789012345\u2026  -          malformed  -            -  -              too long"},
+    // A terminal gives each of these two columns: the text column counts them so.
+    {"wide characters padded by the columns they take", "\u540D\u524D123",
+     "{\"input\":\"\u540D\u524D123" + kNotDigitsOnlyJson,
+     "\u540D\u524D123,,false,,,,,not digits only",
+     "\u540D\u524D123           -          malformed  -            -  -              not digits only"},
+    {"emoji cut at the column where the ellipsis still fits",
+     "\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600",
+     "{\"input\":\"\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600"
+     "\U0001F600\U0001F600" + kNotDigitsOnlyJson,
+     "\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600"
+     "\U0001F600,,false,,,,,not digits only",
+     "\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\u2026   -   "
+     "       malformed  -            -  -              not digits only"},
+    {"combining marks take no column", "e\u0301e\u0301",
+     "{\"input\":\"e\u0301e\u0301" + kNotDigitsOnlyJson,
+     "e\u0301e\u0301,,false,,,,,not digits only",
+     "e\u0301e\u0301                -          malformed  -            -  -              not "
+     "digits only"},
 };
 
 class RecordFormats : public ::testing::TestWithParam<RecordRow> {};
