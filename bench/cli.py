@@ -11,6 +11,12 @@ As a yardstick it times Debian's python3-stdnum checking the same file
 (stdnum.ca.sin.is_valid on every line, in Debian's own Python), when that
 package is installed, and prints how many times faster validate is.
 
+As the floor for validate it times bench/minimal_validate.c, the least a C
+program can do for the same job (read lines, check each with the library,
+write one text record per line), interleaved with validate in text, JSON and
+CSV, and prints each as a multiple of it. The entries with Unicode blanks
+and separators are timed interleaved with their ASCII twins in the same way.
+
 It also annotates a payroll-like table of one million rows and six columns
 (build/bench/payroll.csv: quoted names, a SIN column of the same mix, dates,
 notes with commas and quotes), beside the time Python's csv module takes just
@@ -120,6 +126,18 @@ STDNUM_VALIDATE = (
 )
 
 
+def interleaved(cases, runs):
+    """Median times of commands run in turns, so that whatever else the
+    machine does weighs on all of them alike."""
+    times = {name: [] for name, _, _ in cases}
+    for name, command, stdin_path in cases:
+        timed(command, stdin_path)  # warm the page cache
+    for _ in range(runs):
+        for name, command, stdin_path in cases:
+            times[name].append(timed(command, stdin_path))
+    return {name: statistics.median(values) for name, values in times.items()}
+
+
 def median_time(command, stdin_path, runs):
     timed(command, stdin_path)  # warm the page cache
     return statistics.median(timed(command, stdin_path) for _ in range(runs))
@@ -131,6 +149,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--runs", type=int, default=7)
     parser.add_argument("--cli", default=os.path.join(build, "cli", "mivaro-cli"))
+    parser.add_argument("--floor", default=os.path.join(build, "bench", "minimal_validate"))
     args = parser.parse_args()
 
     entries = os.path.join(build, "bench", "mixed-entries.txt")
@@ -147,10 +166,6 @@ def main():
     ascii_entries = os.path.join(build, "bench", "spreadsheet-ascii.txt")
     unicode_entries = os.path.join(build, "bench", "spreadsheet-unicode.txt")
     make_spreadsheet_entries(ascii_entries, unicode_entries)
-    cases += [
-        ("validate 1M grouped entries, ASCII blanks", [args.cli, "validate"], ascii_entries),
-        ("validate 1M grouped entries, Unicode blanks", [args.cli, "validate"], unicode_entries),
-    ]
     table = os.path.join(build, "bench", "payroll.csv")
     make_table(table)
     cases += [
@@ -162,10 +177,27 @@ def main():
         medians[name] = median_time(command, stdin_path, args.runs)
         print(f"{name:42} {medians[name]:6.3f} s  (median of {args.runs})")
 
-    ascii_cost = medians["validate 1M grouped entries, ASCII blanks"] / ENTRIES * 1e9
-    unicode_cost = medians["validate 1M grouped entries, Unicode blanks"] / ENTRIES * 1e9
+    floor_cases = [
+        ("minimal C loop, 1M mixed entries", [args.floor], entries),
+        ("validate 1M mixed entries, text", [args.cli, "validate"], entries),
+        ("validate 1M mixed entries, --json", [args.cli, "validate", "--json"], entries),
+        ("validate 1M mixed entries, --csv", [args.cli, "validate", "--csv"], entries),
+    ]
+    floor = interleaved(floor_cases, args.runs)
+    for name, _, _ in floor_cases:
+        print(f"{name:42} {floor[name]:6.3f} s, "
+              f"{floor[name] / floor[floor_cases[0][0]]:.2f}x the minimal loop (interleaved)")
+
+    twins = interleaved([
+        ("ASCII", [args.cli, "validate"], ascii_entries),
+        ("Unicode", [args.cli, "validate"], unicode_entries),
+    ], args.runs)
+    ascii_cost = twins["ASCII"] / ENTRIES * 1e9
+    unicode_cost = twins["Unicode"] / ENTRIES * 1e9
+    print(f"{'validate 1M grouped entries, ASCII blanks':42} {twins['ASCII']:6.3f} s")
+    print(f"{'validate 1M grouped entries, Unicode blanks':42} {twins['Unicode']:6.3f} s")
     print(f"{'an entry with Unicode blanks and separators':42} {unicode_cost:6.0f} ns, "
-          f"{unicode_cost / ascii_cost:.2f}x an ASCII one ({ascii_cost:.0f} ns)")
+          f"{unicode_cost / ascii_cost:.2f}x an ASCII one ({ascii_cost:.0f} ns, interleaved)")
 
     if subprocess.run([SYSTEM_PYTHON, "-c", "import stdnum.ca.sin"],
                       stderr=subprocess.DEVNULL).returncode != 0:

@@ -83,14 +83,20 @@ ParsedEntry EntryAccumulator::Finish() {
 
 ParsedEntry ParseEntry(std::string_view entry) {
   ParsedEntry parsed;
+  ParseEntry(entry, parsed);
+  return parsed;
+}
+
+void ParseEntry(std::string_view entry, ParsedEntry& parsed) {
   parsed.result = Check(entry);
   if (!entry.empty() && entry.back() == '\r') entry.remove_suffix(1);
   // An entry of at most a hundred bytes is at most a hundred characters.
   parsed.input.assign(entry.size() <= kInputCharacters
                           ? entry
                           : entry.substr(0, BytesOfCharacters(entry, kInputCharacters)));
-  parsed.digitCount = CountDigits(entry);
-  return parsed;
+  // A well-formed number's digits are the nine ASCII digits of the entry:
+  // blanks, separators and a text mark are none.
+  parsed.digitCount = parsed.result.WellFormed() ? kNumberLength : CountDigits(entry);
 }
 
 }  // namespace mivaro::cli

@@ -51,5 +51,7 @@ class EntryAccumulator {
 
 // Parses one whole entry (a command-line argument, or a line read whole).
 ParsedEntry ParseEntry(std::string_view entry);
+// The same into parsed, whose echo keeps its room from entry to entry.
+void ParseEntry(std::string_view entry, ParsedEntry& parsed);
 
 }  // namespace mivaro::cli

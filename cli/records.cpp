@@ -22,9 +22,10 @@ using namespace std::string_view_literals;
 // characters, a longer entry ends in an ellipsis.
 constexpr std::size_t kInputColumn = 16;
 
-void AppendInteger(TextBuffer& out, std::uint64_t value) {
-  const fmt::format_int text(value);
-  out.Append(text.data(), text.size());
+// Appends a check sum, 0 to 81.
+void AppendSum(TextBuffer& out, int sum) {
+  if (sum >= 10) out += static_cast<char>('0' + sum / 10);
+  out += static_cast<char>('0' + sum % 10);
 }
 
 // Writes a check sum (0 to 81) right-aligned in three columns, two digits at most.
@@ -120,41 +121,62 @@ class TextWriter final : public RecordWriter {
   }
 
  private:
-  // The entry, printable, cut to the column with an ellipsis, then padded,
-  // both by the columns its characters take on a terminal.
+  // The entry, printable, padded by the columns its characters take on a
+  // terminal. One pass: runs of characters that show as themselves are
+  // copied whole, each other one is written as U+FFFD (one column).
   void AppendInputColumn(TextBuffer& out, std::string_view input) {
     if (input.size() <= kInputColumn && IsPrintableAscii(input)) {
       out += input;
       out.Fill(kInputColumn + 2 - input.size(), ' ');
       return;
     }
-    scratch_.clear();
-    AppendPrintable(scratch_, input);
-    // Valid UTF-8 now, so every step decodes a character.
-    const std::string_view shown = scratch_.View();
+    const std::size_t start = out.size();
+    std::size_t run = 0;  // where the characters not yet copied start
     std::size_t width = 0;
-    std::size_t kept = 0;  // the bytes, and their width, that leave room for an ellipsis
-    std::size_t keptWidth = 0;
-    for (std::size_t at = 0; at < shown.size();) {
-      const text::Utf8Step step = text::DecodeUtf8(shown, at);
-      width += ColumnWidth(step.codePoint);
-      if (width > kInputColumn) {
-        out += shown.substr(0, kept);
-        out += "\xE2\x80\xA6"sv;  // U+2026 HORIZONTAL ELLIPSIS
-        out.Fill(kInputColumn + 1 - keptWidth, ' ');
+    std::size_t at = 0;
+    // Leaves by returning, or by breaking out when the entry is too wide.
+    while (true) {
+      const std::size_t ascii = at;  // printable ASCII runs take one column a byte
+      while (at < input.size() && input[at] >= 0x20 && input[at] < 0x7F) ++at;
+      width += at - ascii;
+      if (width > kInputColumn) break;
+      if (at == input.size()) {
+        out += input.substr(run);
+        out.Fill(kInputColumn + 2 - width, ' ');
         return;
       }
-      at += step.length;
-      if (width < kInputColumn) {
-        kept = at;
-        keptWidth = width;
+      const text::Utf8Step step = text::DecodeUtf8(input, at);
+      const bool shown = step.valid && !IsUnprintable(step.codePoint);
+      width += shown ? ColumnWidth(step.codePoint) : 1;
+      if (width > kInputColumn) break;
+      if (!shown) {
+        out += input.substr(run, at - run);
+        out += kReplacement;
+        run = at + step.length;
       }
+      at += step.length;
     }
-    out += shown;
-    out.Fill(kInputColumn + 2 - width, ' ');
+    out.Truncate(start);
+    AppendCutColumn(out, input);
   }
 
-  TextBuffer scratch_;
+  // An entry wider than the column: as many characters as leave room for an
+  // ellipsis, the ellipsis, and the padding.
+  static void AppendCutColumn(TextBuffer& out, std::string_view input) {
+    std::size_t width = 0;
+    std::size_t at = 0;
+    while (at < input.size()) {
+      const text::Utf8Step step = text::DecodeUtf8(input, at);
+      const bool shown = step.valid && !IsUnprintable(step.codePoint);
+      const std::size_t columns = shown ? ColumnWidth(step.codePoint) : 1;
+      if (width + columns >= kInputColumn) break;
+      width += columns;
+      at += step.length;
+    }
+    AppendPrintable(out, input.substr(0, at));
+    out += "\xE2\x80\xA6"sv;  // U+2026 HORIZONTAL ELLIPSIS
+    out.Fill(kInputColumn + 1 - width, ' ');
+  }
 };
 
 class JsonWriter final : public RecordWriter {
@@ -184,7 +206,7 @@ class JsonWriter final : public RecordWriter {
         out += '"';
       }
       out += R"(,"sum":)"sv;
-      AppendInteger(out, static_cast<std::uint64_t>(record.result.sum));
+      AppendSum(out, record.result.sum);
       out += TailsOf(*record.result.group).json;
     }
     MaybeFlush();
@@ -208,9 +230,14 @@ class CsvWriter final : public RecordWriter {
 
   void Write(const Record& record) override {
     TextBuffer& out = Buffer();
-    scratch_.clear();
-    AppendPrintable(scratch_, ShownInput(record));
-    AppendCsvField(out, scratch_.View(), ',');
+    const std::string_view input = ShownInput(record);
+    if (IsPrintableAscii(input)) {
+      AppendCsvField(out, input, ',');
+    } else {
+      scratch_.clear();
+      AppendPrintable(scratch_, input);
+      AppendCsvField(out, scratch_.View(), ',');
+    }
     if (record.IsMalformed()) {
       out += ",,false,,,,,"sv;
       out += ErrorWords(record.result.error);
@@ -221,7 +248,7 @@ class CsvWriter final : public RecordWriter {
       out += record.result.valid ? ",true,"sv : ",false,"sv;
       if (!Masks()) out += record.result.CheckText();
       out += ',';
-      AppendInteger(out, static_cast<std::uint64_t>(record.result.sum));
+      AppendSum(out, record.result.sum);
       out += TailsOf(*record.result.group).csv;
     }
     MaybeFlush();

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <span>
 
@@ -14,19 +16,7 @@ using text::DecodeUtf8;
 using text::Utf8Step;
 namespace {
 
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 constexpr std::string_view kHex = "0123456789abcdef";
-
-// Characters that would not show as themselves in a terminal or spreadsheet:
-// controls, and the invisible format characters that hide or reorder the
-// text around them (zero-width spaces and joiners, bidirectional controls,
-// the byte-order mark, line and paragraph separators).
-bool IsUnprintable(char32_t codePoint) {
-  return codePoint < 0x20 || codePoint == 0x7F || (codePoint >= 0x80 && codePoint < 0xA0) ||
-         (codePoint >= 0x200B && codePoint <= 0x200F) ||
-         (codePoint >= 0x2028 && codePoint <= 0x202E) ||
-         (codePoint >= 0x2060 && codePoint <= 0x206F) || codePoint == 0xFEFF;
-}
 
 struct Range {
   char32_t first, last;
@@ -72,8 +62,7 @@ bool InRanges(std::span<const Range> ranges, char32_t codePoint) {
 
 }  // namespace
 
-std::size_t ColumnWidth(char32_t codePoint) {
-  if (codePoint < 0x300) return 1;
+std::size_t ColumnWidthAbove0300(char32_t codePoint) {
   if (InRanges(kZeroWidth, codePoint)) return 0;
   // Supplementary planes: the emoji and symbols blocks are wide, and so are
   // the ideographic planes (the last range of kWide); the rest is narrow.
@@ -81,8 +70,38 @@ std::size_t ColumnWidth(char32_t codePoint) {
   return InRanges(kWide, codePoint) ? 2 : 1;
 }
 
+namespace {
+
+constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+
+// Zero when every byte of a word is printable ASCII: subtracting 0x20 from
+// each byte borrows into a high bit the byte did not have where one is below
+// 0x20, and adding 1 to each (or the byte itself) sets one where one is above
+// 0x7E.
+constexpr std::uint64_t NotPrintable(std::uint64_t word) {
+  return (((word - kOnes * 0x20) & ~word) | (word + kOnes) | word) & kHighs;
+}
+
+std::uint64_t LoadWord(const char* bytes) {
+  std::uint64_t word;
+  std::memcpy(&word, bytes, sizeof word);
+  return word;
+}
+
+}  // namespace
+
 bool IsPrintableAscii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+  if (text.size() < sizeof(std::uint64_t)) {
+    std::uint64_t word = kOnes * 'A';  // printable padding
+    std::memcpy(&word, text.data(), text.size());
+    return NotPrintable(word) == 0;
+  }
+  for (std::size_t at = 0; at + sizeof(std::uint64_t) < text.size(); at += sizeof(std::uint64_t)) {
+    if (NotPrintable(LoadWord(text.data() + at)) != 0) return false;
+  }
+  // The last word, which may overlap the one before.
+  return NotPrintable(LoadWord(text.data() + text.size() - sizeof(std::uint64_t))) == 0;
 }
 
 void AppendJsonEscaped(TextBuffer& out, std::string_view text) {

@@ -20,7 +20,29 @@ void AppendJsonEscaped(TextBuffer& out, std::string_view text);
 // Returns how many terminal columns a printable character takes: 2 for East
 // Asian wide and fullwidth characters and emoji, 0 for combining marks and
 // other zero-width characters, 1 for the rest.
-std::size_t ColumnWidth(char32_t codePoint);
+std::size_t ColumnWidthAbove0300(char32_t codePoint);
+inline std::size_t ColumnWidth(char32_t codePoint) {
+  if (codePoint < 0x300) return 1;
+  // General punctuation, spaces among them, comes in cells most often.
+  if (codePoint >= 0x2000 && codePoint < 0x20D0) {
+    return codePoint >= 0x200B && codePoint <= 0x200F ? 0 : 1;
+  }
+  return ColumnWidthAbove0300(codePoint);
+}
+
+// Returns whether a character would not show as itself in a terminal or
+// spreadsheet: controls, and the invisible format characters that hide or
+// reorder the text around them (zero-width spaces and joiners, bidirectional
+// controls, the byte-order mark, line and paragraph separators).
+inline bool IsUnprintable(char32_t codePoint) {
+  if (codePoint < 0xA0) return codePoint < 0x20 || codePoint >= 0x7F;
+  if (codePoint < 0x200B) return false;
+  return codePoint <= 0x200F || (codePoint >= 0x2028 && codePoint <= 0x202E) ||
+         (codePoint >= 0x2060 && codePoint <= 0x206F) || codePoint == 0xFEFF;
+}
+
+// U+FFFD REPLACEMENT CHARACTER, which stands for what cannot be shown.
+inline constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 
 // Appends text for a terminal or a CSV field: control characters, invisible
 // format characters and ill-formed UTF-8 replaced by U+FFFD, everything else

@@ -80,6 +80,7 @@ int RunValidate(const ValidateOptions& options, int inputFd, std::FILE* out, std
     // that runs across pieces goes through the accumulator.
     InputReader input(inputFd, options.encoding);
     EntryAccumulator accumulator;
+    ParsedEntry parsed;  // one for every line, so that its echo is not allocated anew
     bool lineOpen = false;
     bool writing = true;
     bool told = false;
@@ -109,7 +110,8 @@ int RunValidate(const ValidateOptions& options, int inputFd, std::FILE* out, std
           writing = emit(accumulator.Finish());
           lineOpen = false;
         } else {
-          writing = emit(ParseEntry(chunk.substr(0, length)));
+          ParseEntry(chunk.substr(0, length), parsed);
+          writing = emit(parsed);
         }
         chunk.remove_prefix(length + 1);
       }

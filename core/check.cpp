@@ -227,6 +227,64 @@ Result CheckShort(std::string_view entry) {
   return Judge(CodePoints(decoded.data() + first, end - first));
 }
 
+// The blank that ends text, as its length in bytes; 0 when text does not end
+// in one. Steps back over continuation bytes to the last character's start.
+std::size_t TrailingBlank(std::string_view text) {
+  std::size_t start = text.size();
+  while (start > 0 && text.size() - start < 4) {
+    --start;
+    if ((static_cast<unsigned char>(text[start]) & 0xC0U) != 0x80U) break;
+  }
+  if (start == text.size()) return 0;
+  const text::Utf8Step step = text::DecodeUtf8(text, start);
+  return step.valid && start + step.length == text.size() && text::IsBlank(step.codePoint)
+             ? step.length
+             : 0;
+}
+
+// The nine digits of content that is a number as people and spreadsheets
+// write it, decoding only the separators: nine bare digits, or three groups
+// of three joined twice by one separator character.
+bool ReadContentBytes(std::string_view content, Number& digits) {
+  if (content.size() == kNumberLength) {
+    std::memcpy(digits.data(), content.data(), kNumberLength);
+    return true;  // Evaluate finds out whether they are digits
+  }
+  if (content.size() < 11 || content.size() % 2 == 0) return false;
+  const std::size_t separatorBytes = (content.size() - kNumberLength) / 2;
+  const std::string_view separator = content.substr(3, separatorBytes);
+  for (std::size_t i = 0; i < separatorBytes; ++i) {
+    if (content[6 + separatorBytes + i] != separator[i]) return false;
+  }
+  const text::Utf8Step step = text::DecodeUtf8(separator, 0);
+  if (!step.valid || step.length != separatorBytes || !IsGroupSeparator(step.codePoint)) {
+    return false;
+  }
+  std::memcpy(digits.data(), content.data(), 3);
+  std::memcpy(digits.data() + 3, content.data() + 3 + separatorBytes, 3);
+  std::memcpy(digits.data() + 6, content.data() + 6 + 2 * separatorBytes, 3);
+  return true;
+}
+
+// The verdict on a short entry whose content between its blanks is nine
+// digits, bare or grouped, found without decoding the whole entry: the way
+// spreadsheet cells usually come, no-break spaces and byte-order marks
+// around. Returns false, result untouched, for every other entry; CheckShort
+// then gives the same verdict the long way.
+bool CheckCommonForm(std::string_view entry, Result& result) {
+  std::string_view content = entry;
+  while (!content.empty()) {
+    const auto lead = static_cast<unsigned char>(content.front());
+    const text::Utf8Step step =
+        lead < 0x80 ? text::Utf8Step{lead, 1, true} : text::DecodeUtf8(content, 0);
+    if (!step.valid || !text::IsBlank(step.codePoint)) break;
+    content.remove_prefix(step.length);
+  }
+  while (const std::size_t blank = TrailingBlank(content)) content.remove_suffix(blank);
+  Number digits{};
+  return ReadContentBytes(content, digits) && Evaluate(digits.data(), result);
+}
+
 }  // namespace
 
 Result Check(std::string_view entry) noexcept {
@@ -235,6 +293,7 @@ Result Check(std::string_view entry) noexcept {
   // Most entries are nine bare digits.
   if (entry.size() == kNumberLength && Evaluate(entry.data(), result)) return result;
   if (entry.size() <= kShortEntryBytes) {
+    if (CheckCommonForm(entry, result)) return result;
     result = CheckShort(entry);
   } else {
     EntryReader reader;

@@ -76,6 +76,24 @@ constexpr std::array<bool, 128> kAsciiBlank = [] {
 constexpr Utf8Step DecodeUtf8(std::string_view text, std::size_t at) {
   const auto lead = static_cast<unsigned char>(text[at]);
   if (lead < 0x80) return {lead, 1, true};
+  // Two-byte sequences (Latin letters, no-break spaces) go first and
+  // straight: most text past ASCII is made of them.
+  if (lead >= 0xC2 && lead <= 0xDF && at + 1 < text.size()) {
+    const auto second = static_cast<unsigned char>(text[at + 1]);
+    if (detail::IsContinuation(second)) {
+      return {(char32_t{lead & 0x1FU} << 6U) | (second & 0x3FU), 2, true};
+    }
+  }
+  // So do three-byte ones whose lead allows any second byte (the spaces and
+  // marks of U+1000 to U+CFFF and U+E000 to U+FFFF).
+  if (lead >= 0xE1 && lead <= 0xEF && lead != 0xED && at + 2 < text.size()) {
+    const auto second = static_cast<unsigned char>(text[at + 1]);
+    const auto third = static_cast<unsigned char>(text[at + 2]);
+    if (detail::IsContinuation(second) && detail::IsContinuation(third)) {
+      return {(char32_t{lead & 0x0FU} << 12U) | (char32_t{second & 0x3FU} << 6U) | (third & 0x3FU),
+              3, true};
+    }
+  }
   const detail::LeadRule rule = detail::RuleOf(lead);
   if (rule.length == 0 || at + rule.length > text.size()) return {0xFFFD, 1, false};
   char32_t codePoint = rule.bits;

@@ -86,6 +86,11 @@ const RecordRow kRows[] = {
      "12\uFFFD\uFFFD,,false,,,,,not digits only",
      "12\uFFFD\uFFFD              -          malformed  -            -  -              not digits "
      "only"},
+    {"a control byte among eight printable ones", "1234567\x1B" "9",
+     R"({"input":"1234567\u001b9","number":null,"valid":false,"check":null,"sum":null,)"
+     R"("group":null,"regions":[],"error":"not digits only"})",
+     "1234567\uFFFD9,,false,,,,,not digits only",
+     "1234567\uFFFD9         -          malformed  -            -  -              not digits only"},
     {"invalid series named nowhere but the group", "000000037",
      R"({"input":"000000037","number":"000000037","valid":false,"check":"000000067","sum":13,)"
      R"("group":"ForeignTax","regions":[],"error":null})",
