@@ -8,68 +8,18 @@
 #include <limits>
 
 #include "cli/entry_parser.h"
+#include "text/fold.h"
 #include "text/utf8.h"
 
 namespace mivaro::cli {
 
 using text::DecodeUtf8;
+using text::Fold;
+using text::Folded;
 using text::IsBlank;
 using text::TrimBlanks;
 using text::Utf8Step;
 namespace {
-
-// Appends a code point as UTF-8.
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-    return;
-  }
-  if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-  } else {
-    if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    }
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-  }
-  out += static_cast<char>(0x80 | (c & 0x3F));
-}
-
-// A header cell folded for comparison: lower case, and for NamesSin without
-// accents and without the characters that spellings of a name differ in.
-// Folding stops once the result is longer than most bytes: such a cell
-// cannot equal the name it is compared with, however long it goes on.
-enum class Fold { CaseOnly, Spelling };
-
-std::string Folded(std::string_view text, Fold fold,
-                   std::size_t most = std::numeric_limits<std::size_t>::max()) {
-  std::string folded;
-  for (std::size_t at = 0; at < text.size() && folded.size() <= most;) {
-    const Utf8Step step = DecodeUtf8(text, at);
-    char32_t c = step.valid ? step.codePoint : 0xFFFD;
-    at += step.length;
-    if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
-    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) c += 0x20;  // Latin-1 capitals
-    if (fold == Fold::Spelling) {
-      if (IsBlank(c) ||
-          std::u32string_view(U"_-'.#\u2019\u2018").find(c) != std::u32string_view::npos) {
-        continue;
-      }
-      // The accented letters of French and its neighbours without accents,
-      // and the degree and ordinal signs written for "No" (N°, Nº).
-      constexpr std::u32string_view kAccented = U"àáâãäåçèéêëìíîïñòóôõöùúûüýÿ°º";
-      constexpr std::string_view kPlain = "aaaaaaceeeeiiiinooooouuuuyyoo";
-      if (const auto index = kAccented.find(c); index != std::u32string_view::npos) {
-        c = static_cast<char32_t>(kPlain[index]);
-      }
-    }
-    AppendUtf8(folded, c);
-  }
-  return folded;
-}
 
 std::string JoinedList(std::span<const std::string_view> names, std::string_view last) {
   std::string list;
@@ -83,11 +33,7 @@ std::string JoinedList(std::span<const std::string_view> names, std::string_view
 }  // namespace
 
 bool NamesSin(std::string_view headerCell) {
-  std::size_t longest = 0;
-  for (const std::string_view name : kSinHeaderNames) longest = std::max(longest, name.size());
-  const std::string folded = Folded(headerCell, Fold::Spelling, longest);
-  return std::any_of(kSinHeaderNames.begin(), kSinHeaderNames.end(),
-                     [&](std::string_view name) { return Folded(name, Fold::Spelling) == folded; });
+  return SinColumnName(headerCell).has_value();
 }
 
 std::string SinHeaderNameList() {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
+#include <mivaro/scan.h>
+
 #include <array>
 #include <cstddef>
 #include <optional>
@@ -11,21 +13,6 @@
 
 namespace mivaro::cli {
 
-// The names of a SIN column in English and French, as payroll and HR exports
-// spell them. NamesSin also takes them in any case, accents and punctuation.
-inline constexpr std::array<std::string_view, 10> kSinHeaderNames{
-    "SIN",
-    "SIN Number",
-    "SIN No",
-    "NAS",
-    "Numéro NAS",
-    "Social Insurance Number",
-    "Social Insurance No",
-    "Numéro d'assurance sociale",
-    "No d'assurance sociale",
-    "N° d'assurance sociale",
-};
-
 // The names of the cells annotate appends to every row, in order.
 inline constexpr std::array<std::string_view, 5> kAnnotateCells{
     "sin_valid", "sin_number", "sin_group", "sin_regions", "sin_error"};
@@ -33,9 +20,10 @@ inline constexpr std::array<std::string_view, 5> kAnnotateCells{
 // The delimiters a table's first line is tried with, when none is given.
 inline constexpr std::array<char, 3> kDelimiterCandidates{',', ';', '\t'};
 
-// Returns whether a header cell is one of kSinHeaderNames in any case, with
-// or without accents, and with blanks, underscores, hyphens, apostrophes, dots
-// and number signs ignored ("S.I.N.", "sin_#", "NUMERO D'ASSURANCE SOCIALE").
+// Returns whether a header cell is one of the library's kSinHeaderNames in
+// any case, with or without accents, and with blanks, underscores, hyphens,
+// apostrophes, dots and number signs ignored ("S.I.N.", "sin_#",
+// "NUMERO D'ASSURANCE SOCIALE").
 bool NamesSin(std::string_view headerCell);
 
 // The names, for --help and the manual page: "SIN, SIN Number, ... or ...".

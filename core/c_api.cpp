@@ -8,6 +8,7 @@
 
 #include "mivaro/generator.h"
 #include "mivaro/mivaro.h"
+#include "mivaro/scan.h"
 #include "mivaro/sin.h"
 #include "nine_digits.h"
 
@@ -210,6 +211,92 @@ int mivaro_regions_parse(const char* list, size_t length, unsigned* regions, cha
   }
   CopyCut(why, error, size);
   return 0;
+}
+
+}  // extern "C"
+
+struct mivaro_scanner {
+  mivaro::Scanner scanner;
+};
+
+namespace {
+
+// Hands a C++ match to a C sink.
+struct SinkCall {
+  mivaro_match_sink sink;
+  void* context;
+
+  void operator()(const mivaro::Match& match) const {
+    if (sink == nullptr) return;
+    mivaro_match out{};
+    out.offset = match.offset;
+    out.length = match.length;
+    std::memcpy(out.number, match.number.data(), mivaro::kNumberLength);
+    out.number[mivaro::kNumberLength] = '\0';
+    out.confidence = static_cast<mivaro_confidence>(match.confidence);
+    // The names are static literals, NUL-terminated.
+    out.keyword = match.keyword.empty() ? "" : match.keyword.data();
+    sink(&out, context);
+  }
+};
+
+bool KnownConfidence(mivaro_confidence confidence) {
+  return confidence >= MIVARO_CONFIDENCE_LOW && confidence <= MIVARO_CONFIDENCE_HIGH;
+}
+
+}  // namespace
+
+extern "C" {
+
+mivaro_scanner* mivaro_scanner_create(mivaro_confidence minimum) {
+  if (!KnownConfidence(minimum)) return nullptr;
+  try {
+    return std::make_unique<mivaro_scanner>(
+               mivaro_scanner{mivaro::Scanner(static_cast<mivaro::Confidence>(minimum))})
+        .release();
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+int mivaro_scanner_feed(mivaro_scanner* scanner, const char* text, size_t length,
+                        mivaro_match_sink sink, void* context) {
+  if (scanner == nullptr || (text == nullptr && length != 0)) return 0;
+  try {
+    scanner->scanner.Feed(Entry(text, length), SinkCall{sink, context});
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  return 1;
+}
+
+int mivaro_scanner_finish(mivaro_scanner* scanner, mivaro_match_sink sink, void* context) {
+  if (scanner == nullptr) return 0;
+  try {
+    scanner->scanner.Finish(SinkCall{sink, context});
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  return 1;
+}
+
+uint64_t mivaro_scanner_settled(const mivaro_scanner* scanner) {
+  return scanner == nullptr ? 0 : scanner->scanner.Settled();
+}
+
+void mivaro_scanner_free(mivaro_scanner* scanner) {
+  delete scanner;
+}
+
+const char* mivaro_confidence_name(mivaro_confidence confidence) {
+  // The names are static literals, NUL-terminated.
+  return KnownConfidence(confidence)
+             ? mivaro::ConfidenceName(static_cast<mivaro::Confidence>(confidence)).data()
+             : "";
+}
+
+void mivaro_redact_digits(char* match, size_t length, int all_digits) {
+  if (match != nullptr) mivaro::RedactDigits(match, length, all_digits != 0);
 }
 
 }  // extern "C"

@@ -163,6 +163,61 @@ MIVARO_EXPORT size_t mivaro_generator_refusal(const mivaro_generator_options* op
 MIVARO_EXPORT int mivaro_regions_parse(const char* list, size_t length, unsigned* regions,
                                        char* error, size_t size);
 
+/** How sure a match found in free text is a SIN. */
+typedef enum mivaro_confidence {
+  MIVARO_CONFIDENCE_LOW = 1,    /**< bare with no keyword near, or a first digit of 8 */
+  MIVARO_CONFIDENCE_MEDIUM = 2, /**< grouped 3-3-3, no keyword near */
+  MIVARO_CONFIDENCE_HIGH = 3    /**< a keyword within reach, or in a SIN column of a table */
+} mivaro_confidence;
+
+/** One SIN found in free text. */
+typedef struct mivaro_match {
+  uint64_t offset;              /**< where its first digit starts, in bytes from the start */
+  size_t length;                /**< bytes from its first digit to its last, inclusive */
+  char number[10];              /**< its nine digits, NUL-terminated */
+  mivaro_confidence confidence; /**< how sure it is a SIN */
+  const char* keyword;          /**< the keyword or column name that made it high, or "" */
+} mivaro_match;
+
+/** Where a scanner's matches go: called with each, and the context given. */
+typedef void (*mivaro_match_sink)(const mivaro_match* match, void* context);
+
+/** Finds SINs in free text fed in pieces of any size. */
+typedef struct mivaro_scanner mivaro_scanner;
+
+/** Returns a scanner that reports matches of at least a confidence, or NULL
+ * for a confidence this release does not know or no memory. */
+MIVARO_EXPORT mivaro_scanner* mivaro_scanner_create(mivaro_confidence minimum);
+
+/** Scans the next length bytes of the text and calls sink for every match
+ * settled by now, in order; a number or keyword cut between pieces is found
+ * as in the whole text. Returns 1, or 0 (and reports nothing) for a NULL
+ * scanner or no memory. */
+MIVARO_EXPORT int mivaro_scanner_feed(mivaro_scanner* scanner, const char* text, size_t length,
+                                      mivaro_match_sink sink, void* context);
+
+/** Ends the text: calls sink for the matches still open, and makes the
+ * scanner ready for a new text. Returns 1, or 0 for a NULL scanner or no
+ * memory. */
+MIVARO_EXPORT int mivaro_scanner_finish(mivaro_scanner* scanner, mivaro_match_sink sink,
+                                        void* context);
+
+/** Returns how many bytes from the start of the text no match still to come
+ * can touch: what a redacting writer may pass on. */
+MIVARO_EXPORT uint64_t mivaro_scanner_settled(const mivaro_scanner* scanner);
+
+/** Frees a scanner; NULL is allowed. */
+MIVARO_EXPORT void mivaro_scanner_free(mivaro_scanner* scanner);
+
+/** Returns a confidence's name ("low", "medium", "high"), or "" for a value
+ * this release does not know. */
+MIVARO_EXPORT const char* mivaro_confidence_name(mivaro_confidence confidence);
+
+/** Writes '*' over the digits of a match's length bytes, given from its
+ * offset in the text: all but the last three, or all nine when all_digits
+ * is not 0. Separators and other bytes stay as they are. */
+MIVARO_EXPORT void mivaro_redact_digits(char* match, size_t length, int all_digits);
+
 #ifdef __cplusplus
 }
 #endif

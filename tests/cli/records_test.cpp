@@ -86,7 +86,9 @@ const RecordRow kRows[] = {
      "12\uFFFD\uFFFD,,false,,,,,not digits only",
      "12\uFFFD\uFFFD              -          malformed  -            -  -              not digits "
      "only"},
-    {"a control byte among eight printable ones", "1234567\x1B" "9",
+    {"a control byte among eight printable ones",
+     "1234567\x1B"
+     "9",
      R"({"input":"1234567\u001b9","number":null,"valid":false,"check":null,"sum":null,)"
      R"("group":null,"regions":[],"error":"not digits only"})",
      "1234567\uFFFD9,,false,,,,,not digits only",
@@ -116,11 +118,13 @@ const RecordRow kRows[] = {
     {"wide characters padded by the columns they take", "\u540D\u524D123",
      "{\"input\":\"\u540D\u524D123" + kNotDigitsOnlyJson,
      "\u540D\u524D123,,false,,,,,not digits only",
-     "\u540D\u524D123           -          malformed  -            -  -              not digits only"},
+     "\u540D\u524D123           -          malformed  -            -  -              not digits "
+     "only"},
     {"emoji cut at the column where the ellipsis still fits",
      "\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600",
      "{\"input\":\"\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600"
-     "\U0001F600\U0001F600" + kNotDigitsOnlyJson,
+     "\U0001F600\U0001F600" +
+         kNotDigitsOnlyJson,
      "\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600"
      "\U0001F600,,false,,,,,not digits only",
      "\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\u2026   -   "

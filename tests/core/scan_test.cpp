@@ -1,0 +1,234 @@
+// SPDX-License-Identifier: Apache-2.0
+// The scanner's rules, one row per case: what it reports in free text and
+// what it leaves alone, and that pieces of any size find the same.
+#include "mivaro/scan.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "mivaro/mivaro.h"
+
+namespace mivaro {
+namespace {
+
+// A match as the rows write it: "046454286 high SIN", "123456782 medium".
+std::string Written(const Match& match) {
+  std::string text(match.number.data(), match.number.size());
+  text += ' ';
+  text += ConfidenceName(match.confidence);
+  if (!match.keyword.empty()) {
+    text += ' ';
+    text += match.keyword;
+  }
+  return text;
+}
+
+std::vector<std::string> WrittenAll(const std::vector<Match>& matches) {
+  std::vector<std::string> written;
+  for (const Match& match : matches) written.push_back(Written(match));
+  return written;
+}
+
+struct ScanRow {
+  const char* name;
+  std::string text;
+  std::vector<std::string> matches;  // at every confidence, in order
+};
+
+void PrintTo(const ScanRow& row, std::ostream* os) {
+  *os << row.name;
+}
+
+const std::string kSpaces298(298, ' ');
+const std::string kSpaces301(301, ' ');
+
+const ScanRow kRows[] = {
+    // The forms of a number.
+    {"grouped by spaces, with a keyword", "SIN: 046 454 286", {"046454286 high SIN"}},
+    {"grouped by spaces", "call 046 454 286 today", {"046454286 medium"}},
+    {"grouped by hyphens", "ref 046-454-286.", {"046454286 medium"}},
+    {"grouped by dots", "ref 046.454.286", {"046454286 medium"}},
+    {"grouped by no-break spaces", "ref 046\u00A0454\u00A0286", {"046454286 medium"}},
+    {"grouped by narrow no-break spaces", "046\u202F454\u202F286", {"046454286 medium"}},
+    {"grouped by en dashes", "046\u2013454\u2013286", {"046454286 medium"}},
+    {"grouped by minus signs", "046\u2212454\u2212286", {"046454286 medium"}},
+    {"bare", "id 046454286 ok", {"046454286 low"}},
+    {"two separators that differ", "046 454-286", {}},
+    {"zero-width characters between digits are seen through",
+     "04\u200B6454\u00AD286",
+     {"046454286 low"}},
+    {"a zero-width space beside a separator", "046\u200B 454 \uFEFF286", {"046454286 medium"}},
+    {"a failing check sum", "SIN 046 454 289", {}},
+    {"nine zeros fail the check", "SIN 000 000 000", {}},
+    {"in quotes and brackets",
+     "[\"046454286\"] (123-456-782)",
+     {"046454286 low", "123456782 medium"}},
+    // Not part of something longer.
+    {"ten digits", "1046454286", {}},
+    {"a letter after", "046454286a", {}},
+    {"a letter before", "x046454286", {}},
+    {"an underscore before", "id_046454286", {}},
+    {"a letter of another script after", "046454286\u00E9", {}},
+    {"an ideograph before", "\u756A046454286", {}},
+    {"a group more of its own separator", "123 456 782 012", {}},
+    {"a group less of its own separator", "9 123 456 782", {}},
+    {"a phone number", "+1 613-555-0199 and 613 555 0199", {}},
+    {"a card number", "4111 1111 1111 1111 and 4111 123 456 782", {}},
+    {"a decimal part after", "046454286.5", {}},
+    {"a decimal part before", "0.046454286", {}},
+    {"a dash and a digit after", "046454286-1", {}},
+    {"a dash and a digit before", "5-046454286", {}},
+    {"a decimal comma", "046454286,5 and 123456782,25", {}},
+    {"a comma and three digits is a list",
+     "046454286,123456782",
+     {"046454286 low", "123456782 low"}},
+    {"a full stop ends a sentence", "SIN 046 454 286. Thanks", {"046454286 high SIN"}},
+    {"repeated without a break joins them", "046 454 286 046 454 286", {}},
+    {"run together", "046454286046454286", {}},
+    // Keywords.
+    {"S.I.N.", "S.I.N. 046454286", {"046454286 high S.I.N."}},
+    {"SIN#", "SIN#046454286", {"046454286 high SIN"}},
+    {"social insurance", "Social Insurance no. 046454286", {"046454286 high social insurance"}},
+    {"social-insurance", "social-insurance 046454286", {"046454286 high social insurance"}},
+    {"a snake_case name",
+     "{\"social_insurance_number\": \"046454286\"}",
+     {"046454286 high social insurance"}},
+    {"employee_sin", "employee_sin=046454286", {"046454286 high SIN"}},
+    {"social ins", "soc. ins.? no: social ins 046454286", {"046454286 high social ins"}},
+    {"soc ins", "SOC INS 046454286", {"046454286 high soc ins"}},
+    {"NAS in capitals", "NAS : 046 454 286", {"046454286 high NAS"}},
+    {"nas in small letters is no keyword", "nas : 046 454 286", {"046454286 medium"}},
+    {"N.A.S.", "n.a.s. 046454286", {"046454286 high N.A.S."}},
+    {"numéro d’assurance sociale",
+     "Numéro d\u2019assurance sociale : 046 454 286",
+     {"046454286 high assurance sociale"}},
+    {"assurance social, accents and capitals folded",
+     "ASSURANCE SOCIAL 046454286",
+     {"046454286 high assurance social"}},
+    {"business is no keyword", "business 046 454 286", {"046454286 medium"}},
+    {"using is no keyword", "using 046 454 286", {"046454286 medium"}},
+    {"NASA is no keyword", "NASA 046 454 286", {"046454286 medium"}},
+    {"sinus and nasal are no keywords", "sinus nasal 046 454 286", {"046454286 medium"}},
+    {"a keyword after", "046454286 is my SIN", {"046454286 high SIN"}},
+    {"a keyword 298 characters before", "SIN" + kSpaces298 + "046 454 286", {"046454286 high SIN"}},
+    {"a keyword 301 characters before", "SIN" + kSpaces301 + "046 454 286", {"046454286 medium"}},
+    {"a keyword 298 characters after", "046 454 286" + kSpaces298 + "SIN", {"046454286 high SIN"}},
+    {"a keyword 301 characters after", "046 454 286" + kSpaces301 + "SIN", {"046454286 medium"}},
+    {"a first digit of 8 is low, keyword or not", "SIN 800 000 002", {"800000002 low"}},
+    // Tables.
+    {"a SIN column", "Name,SIN\nAnn,046454286\n", {"046454286 high SIN"}},
+    {"a SIN column far down",
+     "Name,SIN\n" + std::string(50, '\n') + "Ann,\"046454286\"\n",
+     {"046454286 high SIN"}},
+    {"another column of the same table, beyond the header's reach",
+     "Name,SIN,Other\n" + std::string(300, '\n') + "Ann,123456782,046454286\n",
+     {"123456782 high SIN", "046454286 low"}},
+    {"a French SIN column",
+     "id;Numéro d'assurance sociale\n1;046454286\n",
+     {"046454286 high Numéro d'assurance sociale"}},
+    {"a tab-separated SIN column", "id\tS.I.N.\n1\t046454286\n", {"046454286 high SIN"}},
+    {"a quoted cell with a delimiter before the SIN",
+     "Note,SIN\n\"a, b\",046454286\n",
+     {"046454286 high SIN"}},
+    {"a table with no SIN column", "Name,Notes\nAnn,046454286\n", {"046454286 low"}},
+};
+
+class ScanRules : public ::testing::TestWithParam<ScanRow> {};
+
+TEST_P(ScanRules, ReportsWhatTheRulesSay) {
+  const ScanRow& row = GetParam();
+  EXPECT_EQ(WrittenAll(Find(row.text, Confidence::Low)), row.matches);
+}
+
+// Pieces of every size and every cut find the same, and no match touches
+// what the scanner said was settled before the piece that found it.
+TEST_P(ScanRules, FindsTheSameInPiecesCutAnywhere) {
+  const ScanRow& row = GetParam();
+  const std::vector<Match> whole = Find(row.text, Confidence::Low);
+  for (std::size_t cut = 0; cut <= row.text.size(); ++cut) {
+    Scanner scanner(Confidence::Low);
+    std::vector<Match> found;
+    std::uint64_t settled = 0;
+    const auto keep = [&](const Match& match) {
+      EXPECT_GE(match.offset, settled) << "cut at " << cut;
+      found.push_back(match);
+    };
+    scanner.Feed(std::string_view(row.text).substr(0, cut), keep);
+    settled = scanner.Settled();
+    scanner.Feed(std::string_view(row.text).substr(cut), keep);
+    settled = scanner.Settled();
+    scanner.Finish(keep);
+    ASSERT_EQ(WrittenAll(found), WrittenAll(whole)) << "cut at " << cut;
+    for (std::size_t i = 0; i < found.size(); ++i) {
+      EXPECT_EQ(found[i].offset, whole[i].offset);
+      EXPECT_EQ(found[i].length, whole[i].length);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Scanner, ScanRules, ::testing::ValuesIn(kRows));
+
+TEST(Scanner, ReportsWhereEachMatchLiesAndReportsFromTheLeastConfidenceAskedFor) {
+  const std::string text = "x 046\u00A0454\u00A0286 y 123456782 SIN 130 692 544";
+  const std::vector<Match> all = Find(text, Confidence::Low);
+  ASSERT_EQ(all.size(), 3U);
+  EXPECT_EQ(text.substr(all[0].offset, all[0].length), "046\u00A0454\u00A0286");
+  EXPECT_EQ(text.substr(all[1].offset, all[1].length), "123456782");
+  EXPECT_EQ(
+      WrittenAll(Find(text)),
+      (std::vector<std::string>{"046454286 high SIN", "123456782 high SIN", "130692544 high SIN"}));
+  EXPECT_EQ(Find("x 046 454 286 y 123456782", Confidence::High).size(), 0U);
+  EXPECT_EQ(Find("x 046 454 286 y 123456782").size(), 1U);
+}
+
+TEST(Scanner, RedactsDigitsOnlyAndKeepsTheLength) {
+  const std::string text = "SIN 046\u00A0454\u00A0286, id 123456782, 046 454 289\n";
+  EXPECT_EQ(Redact(text, Confidence::Low),
+            "SIN ***\u00A0***\u00A0286, id ******782, 046 454 289\n");
+  EXPECT_EQ(Redact(text, Confidence::Medium, true),
+            "SIN ***\u00A0***\u00A0***, id *********, 046 454 289\n");
+}
+
+TEST(Scanner, FindsAMatchFedOneByteAtATimeInBoundedMemory) {
+  std::string text = "Ticket 4411: numéro d'assurance sociale 046 454 286.\n";
+  for (int i = 0; i < 200; ++i) text += "2026-12-07T10:11:12Z INFO id=48213 user=x ok\n";
+  text += "SIN 123-456-782\n";
+  Scanner scanner;
+  std::vector<Match> found;
+  const auto keep = [&](const Match& match) { found.push_back(match); };
+  for (const char c : text) scanner.Feed(std::string_view(&c, 1), keep);
+  scanner.Finish(keep);
+  EXPECT_EQ(WrittenAll(found), WrittenAll(Find(text)));
+  EXPECT_EQ(found.size(), 2U);
+}
+
+// The C API over the same scanner, with the names and keywords as C strings.
+TEST(ScannerCApi, ReportsMatchesThroughTheSink) {
+  mivaro_scanner* scanner = mivaro_scanner_create(MIVARO_CONFIDENCE_MEDIUM);
+  ASSERT_NE(scanner, nullptr);
+  std::vector<std::string> seen;
+  const mivaro_match_sink sink = [](const mivaro_match* match, void* context) {
+    static_cast<std::vector<std::string>*>(context)->push_back(
+        std::string(match->number) + " " + mivaro_confidence_name(match->confidence) + " " +
+        match->keyword + " @" + std::to_string(match->offset) + "+" +
+        std::to_string(match->length));
+  };
+  const std::string text = "NAS 046 454 286 / 123-456-782";
+  EXPECT_EQ(mivaro_scanner_feed(scanner, text.data(), 9, sink, &seen), 1);
+  EXPECT_EQ(mivaro_scanner_feed(scanner, text.data() + 9, text.size() - 9, sink, &seen), 1);
+  EXPECT_EQ(mivaro_scanner_finish(scanner, sink, &seen), 1);
+  EXPECT_EQ(seen,
+            (std::vector<std::string>{"046454286 high NAS @4+11", "123456782 high NAS @18+11"}));
+  mivaro_scanner_free(scanner);
+  EXPECT_EQ(mivaro_scanner_create(static_cast<mivaro_confidence>(7)), nullptr);
+  EXPECT_EQ(mivaro_scanner_feed(nullptr, "x", 1, sink, &seen), 0);
+  EXPECT_STREQ(mivaro_confidence_name(static_cast<mivaro_confidence>(0)), "");
+  char digits[] = "046-454-286";
+  mivaro_redact_digits(digits, 11, 0);
+  EXPECT_STREQ(digits, "***-***-286");
+}
+
+}  // namespace
+}  // namespace mivaro
