@@ -27,9 +27,11 @@ class Command {
   CLI::App* command_;
 };
 
-// The three commands, each adding itself to the application.
+// The commands, each adding itself to the application.
 std::unique_ptr<Command> AddValidate(CLI::App& app);
 std::unique_ptr<Command> AddAnnotate(CLI::App& app);
 std::unique_ptr<Command> AddGenerate(CLI::App& app);
+std::unique_ptr<Command> AddScan(CLI::App& app);
+std::unique_ptr<Command> AddRedact(CLI::App& app);
 
 }  // namespace mivaro::cli

@@ -17,10 +17,11 @@
 namespace {
 
 constexpr char kDescription[] =
-    "Validate and generate Canadian Social Insurance Numbers (SINs), and check the SIN column "
-    "of CSV tables.\n"
-    "Exit status: 0 when every entry is valid, 1 when any is invalid or malformed, "
-    "2 for a usage error, unreadable input, unwritable output or a broken table.";
+    "Validate and generate Canadian Social Insurance Numbers (SINs), check the SIN column "
+    "of CSV tables, and find and redact SINs in free text.\n"
+    "Exit status: 0 when every entry is valid (scan: a SIN was found), 1 when any is invalid "
+    "or malformed (scan: none was found), 2 for a usage error, unreadable input, unwritable "
+    "output or a broken table.";
 
 // Writes what --help or --version asked for to standard output; a refused
 // write is status 2, as for results.
@@ -45,13 +46,15 @@ int Main(int argc, char** argv) {
   commands.push_back(mivaro::cli::AddValidate(app));
   commands.push_back(mivaro::cli::AddAnnotate(app));
   commands.push_back(mivaro::cli::AddGenerate(app));
+  commands.push_back(mivaro::cli::AddScan(app));
+  commands.push_back(mivaro::cli::AddRedact(app));
 
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
     if (error.get_exit_code() == 0) return PrintHelpOrVersion(app, error);
     if (argc > 1 && argv[1][0] != '-' && app.get_subcommands().empty()) {
-      mivaro::cli::Report(stderr, "unknown command '{}' (expected validate, annotate or generate)",
+      mivaro::cli::Report(stderr, "unknown command '{}' (expected validate, annotate, generate, scan or redact)",
                           argv[1]);
     } else {
       mivaro::cli::Report(stderr, "{} (see mivaro-cli --help)", error.what());

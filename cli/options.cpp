@@ -67,4 +67,14 @@ void AddEncodingOption(CLI::App* command, std::optional<std::string>& encoding) 
       ->type_name("NAME");
 }
 
+void AddConfidenceOption(CLI::App* command, Confidence& minimum) {
+  const std::vector<std::string> names(kConfidenceNames.begin(), kConfidenceNames.end());
+  command
+      ->add_option_function<std::string>(
+          "--min-confidence",
+          [&minimum](const std::string& name) { minimum = *ParseConfidence(name); },
+          "Report matches of at least this confidence: low, medium, high (default: medium)")
+      ->check(CLI::IsMember(names));
+}
+
 }  // namespace mivaro::cli

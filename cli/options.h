@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
+#include <mivaro/scan.h>
 #include <mivaro/sin.h>
 
 #include <CLI/CLI.hpp>
@@ -79,5 +80,8 @@ void AddOutputOption(CLI::App* command, std::optional<std::string>& path);
 
 // Adds --encoding NAME, the input's encoding (any name iconv knows).
 void AddEncodingOption(CLI::App* command, std::optional<std::string>& encoding);
+
+// Adds --min-confidence low|medium|high, the least a match reported has.
+void AddConfidenceOption(CLI::App* command, Confidence& minimum);
 
 }  // namespace mivaro::cli

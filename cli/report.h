@@ -13,6 +13,9 @@ namespace mivaro::cli {
 inline constexpr int kExitAllValid = 0;
 inline constexpr int kExitNotAllValid = 1;  // an entry was invalid or malformed
 inline constexpr int kExitFailure = 2;      // a usage error, unreadable input, unwritable output
+// ... and of scan: whether it found a SIN.
+inline constexpr int kExitFound = 0;
+inline constexpr int kExitNoneFound = 1;
 
 // Writes one message to the user: "mivaro-cli: ", the message on one line,
 // with whatever it quotes (options, file names, cells) escaped so that no

@@ -145,6 +145,61 @@ std::size_t FindDigit(std::string_view text, std::size_t from) {
   return from;
 }
 
+// Whether a run of digits that lies whole in the text can be dismissed from
+// the bytes around it: joined to a letter, digit or underscore before it, or
+// neither nine digits nor three with a separator after them. A byte beyond
+// ASCII after it may be a character seen through, so it never dismisses.
+constexpr bool DismissedBy(unsigned char before, unsigned char after, std::size_t count) {
+  if (before < 0x80 && IsWordCharacter(before)) return true;
+  if (after >= 0x80 || count == kNumberLength) return false;
+  return count != 3 || (after != ' ' && after != '-' && after != '.');
+}
+
+#if defined(__SSE2__)
+// One bit per byte of 64 that is an ASCII digit.
+std::uint64_t DigitMask(const char* bytes) {
+  const __m128i zero = _mm_set1_epi8('0');
+  const __m128i nine = _mm_set1_epi8(9);
+  std::uint64_t mask = 0;
+  for (int i = 0; i < 4; ++i) {
+    const __m128i v =
+        _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * i)), zero);
+    const auto bits =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(v, nine), v)));
+    mask |= std::uint64_t{bits} << (16 * i);
+  }
+  return mask;
+}
+#endif
+
+// Returns where the first run of digits at or after from starts that the
+// bytes around it cannot dismiss, or a place from which to search on byte by
+// byte; most runs in logs (dates, times, IDs) never leave this loop.
+std::size_t SkipDismissedRuns(std::string_view text, std::size_t from) {
+#if defined(__SSE2__)
+  const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(text[at]); };
+  for (; from + 64 < text.size(); from += 64) {
+    std::uint64_t mask = DigitMask(text.data() + from);
+    if (mask == 0) continue;
+    // A run that started before the block is not a start.
+    if ((mask & 1U) != 0 && from > 0 && static_cast<unsigned>(byte(from - 1) - '0') <= 9U) {
+      if (~mask == 0) continue;
+      mask &= mask + 1;  // clears the ones at the bottom
+    }
+    while (mask != 0) {
+      const auto start = static_cast<std::size_t>(__builtin_ctzll(mask));
+      const std::uint64_t rest = ~(mask >> start);
+      const auto count = static_cast<std::size_t>(__builtin_ctzll(rest));  // rest has a zero bit
+      if (start + count >= 64) return from + start;  // runs on past the block
+      const unsigned char before = from + start > 0 ? byte(from + start - 1) : ' ';
+      if (!DismissedBy(before, byte(from + start + count), count)) return from + start;
+      mask &= ~(((std::uint64_t{1} << count) - 1) << start);
+    }
+  }
+#endif
+  return from;
+}
+
 }  // namespace
 
 std::optional<std::string_view> SinColumnName(std::string_view headerCell) {
@@ -259,9 +314,12 @@ struct Scanner::State {
   void Work(Sink sink, void* context);
   bool ReadHeader();
   bool SearchNumbers();
+  bool Dismisses(std::size_t first, std::size_t& next) const;
   enum class Reading { Candidate, NotOne, Waiting };
   Reading ReadCandidate(std::size_t first, std::size_t& end, Number& digits, bool& grouped,
                         char32_t& separator) const;
+  bool ReadAsciiCandidate(std::size_t first, std::size_t& end, Number& digits, bool& grouped,
+                          char32_t& separator) const;
   bool StandsAlone(std::size_t first, std::size_t end, bool grouped, char32_t separator,
                    bool& waiting) const;
   void SearchKeywords(std::uint64_t to);
@@ -342,12 +400,46 @@ bool Scanner::State::InSinColumn(std::uint64_t offset) {
   return column == sinColumn;
 }
 
+// ReadCandidate's way for eleven bytes and one more of ASCII, where no
+// character can be seen through: returns false when it cannot tell, else true
+// with end at first for no candidate, or past it.
+bool Scanner::State::ReadAsciiCandidate(std::size_t first, std::size_t& end, Number& digits,
+                                        bool& grouped, char32_t& separator) const {
+  constexpr std::size_t kBytes = 12;
+  if (buffer.size() - first < kBytes) return false;
+  const char* b = buffer.data() + first;
+  for (std::size_t i = 0; i < kBytes; ++i) {
+    if (static_cast<unsigned char>(b[i]) >= 0x80) return false;
+  }
+  const auto digit = [&](std::size_t i) { return static_cast<unsigned char>(b[i] - '0') <= 9; };
+  std::size_t run = 0;
+  while (run < kBytes && digit(run)) ++run;
+  end = first;
+  if (run == kNumberLength) {
+    std::memcpy(digits.data(), b, kNumberLength);
+    grouped = false;
+    end = first + kNumberLength;
+  } else if (run == 3 && IsGroupSeparator(static_cast<unsigned char>(b[3])) && b[7] == b[3] &&
+             digit(4) && digit(5) && digit(6) && digit(8) && digit(9) && digit(10)) {
+    std::memcpy(digits.data(), b, 3);
+    std::memcpy(digits.data() + 3, b + 4, 3);
+    std::memcpy(digits.data() + 6, b + 8, 3);
+    grouped = true;
+    separator = static_cast<unsigned char>(b[3]);
+    end = first + 11;
+  }
+  return true;
+}
+
 // Reads the candidate whose first digit is at first: nine digits, or three
 // groups of three joined twice by one separator. Characters seen through may
 // stand anywhere between them.
 Scanner::State::Reading Scanner::State::ReadCandidate(std::size_t first, std::size_t& end,
                                                       Number& digits, bool& grouped,
                                                       char32_t& separator) const {
+  if (ReadAsciiCandidate(first, end, digits, grouped, separator)) {
+    return end == first ? Reading::NotOne : Reading::Candidate;
+  }
   std::size_t count = 0;
   std::size_t at = first;
   Character c = Next(at);
@@ -419,14 +511,33 @@ bool Scanner::State::StandsAlone(std::size_t first, std::size_t end, bool groupe
   return true;
 }
 
+// Dismisses most runs of digits from their bytes alone, as the rules would:
+// returns true, with the place after the run, for a run that cannot start a
+// number. The rest, and runs that touch characters beyond ASCII, are read
+// the long way.
+bool Scanner::State::Dismisses(std::size_t first, std::size_t& next) const {
+  std::size_t end = first;
+  while (end < buffer.size() && static_cast<unsigned char>(buffer[end] - '0') <= 9) ++end;
+  next = end;
+  // Joined to a letter, digit or underscore before it: inside something.
+  const auto before = first > 0 ? static_cast<unsigned char>(buffer[first - 1]) : ' ';
+  if (first > 0 && before < 0x80 && IsWordCharacter(before)) return true;
+  if (end == buffer.size()) return false;  // the run may go on
+  return DismissedBy(before, static_cast<unsigned char>(buffer[end]), end - first);
+}
+
 // Searches the text for numbers from where the search stopped. Returns false
 // when it must wait for more text.
 bool Scanner::State::SearchNumbers() {
   while (true) {
-    const std::size_t first = FindDigit(buffer, scan);
+    const std::size_t first = FindDigit(buffer, SkipDismissedRuns(buffer, scan));
     if (first == buffer.size()) {
       scan = first;
       return true;
+    }
+    if (std::size_t next = 0; Dismisses(first, next)) {
+      scan = next;
+      continue;
     }
     scan = first + 1;
     // Inside a run of digits that started before: not the start of a number.
@@ -552,27 +663,34 @@ bool Scanner::State::Settle(Pending& p) {
   if (InSinColumn(match.offset)) return decide(Confidence::High, columnName);
   // Keywords are looked for from the reach before the number to the reach
   // after it, in the widest characters: only around numbers.
-  const std::size_t reach = ReachBefore(Index(match.offset));
-  keywordsTo = std::max(keywordsTo, base + reach - std::min(reach, kLongestKeywordBytes));
+  // (The search goes on where it stopped when that is near enough.)
+  if (keywordsTo + kKeywordReach * 4 + kLongestKeywordBytes < match.offset) {
+    const std::size_t reach = ReachBefore(Index(match.offset));
+    keywordsTo = std::max(keywordsTo, base + reach - std::min(reach, kLongestKeywordBytes));
+  }
   SearchKeywords(matchEnd + kKeywordReach * 4 + 16);
+  // Keywords more bytes before it than the reach in the widest characters
+  // are out of reach for it and every number after it.
+  while (!keywords.empty() && keywords.front().end + kKeywordReach * 4 < match.offset) {
+    keywords.pop_front();
+  }
+  // Keywords are letters and a number is not: each lies before it or after.
+  const auto after = std::partition_point(keywords.begin(), keywords.end(),
+                                          [&](const Found& k) { return k.start < matchEnd; });
   // The nearest keyword before it, within reach.
-  for (auto k = keywords.rbegin(); k != keywords.rend(); ++k) {
-    if (k->end > match.offset) continue;
-    if (k->end >= base &&
-        Characters(Index(k->end), Index(match.offset), kKeywordReach) <= kKeywordReach) {
-      return decide(Confidence::High, k->name);
+  if (after != keywords.begin()) {
+    const Found& k = *std::prev(after);
+    if (k.end >= base &&
+        Characters(Index(k.end), Index(match.offset), kKeywordReach) <= kKeywordReach) {
+      return decide(Confidence::High, k.name);
     }
-    break;
   }
   // The first one after it, within reach, once the text has gone that far.
   p.afterCharacters += Characters(Index(p.countedTo), buffer.size(), kKeywordReach);
   p.countedTo = End();
-  for (const Found& k : keywords) {
-    if (k.start < matchEnd) continue;
-    if (Characters(Index(matchEnd), Index(k.start), kKeywordReach) <= kKeywordReach) {
-      return decide(Confidence::High, k.name);
-    }
-    break;
+  if (after != keywords.end() &&
+      Characters(Index(matchEnd), Index(after->start), kKeywordReach) <= kKeywordReach) {
+    return decide(Confidence::High, after->name);
   }
   if (p.afterCharacters <= kKeywordReach && !ending) return false;
   return decide(p.grouped ? Confidence::Medium : Confidence::Low, {});

@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: Apache-2.0
+#pragma once
+
+#include <mivaro/scan.h>
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace mivaro::cli {
+
+struct ScanOptions {
+  std::vector<std::string> paths;  // files and folders; none or "-": standard input
+  Confidence minimum = Confidence::Medium;
+  bool json = false;
+  bool unmasked = false;          // show the whole number, not its last three digits
+  bool filesWithMatches = false;  // name each file with a match, once
+  bool count = false;             // each file's number of matches
+  std::optional<std::string> encoding;
+  bool progress = false;  // a progress line on err while the scan is long
+};
+
+// Scans every file for SINs and writes one line (or JSON object) per match;
+// binary files are skipped and counted, a file that cannot be read is named
+// on err and the rest are scanned. Ends with a summary on err. Returns 0 when
+// something was found, 1 when nothing, 2 on any error.
+int RunScan(const ScanOptions& options, int stdinFd, std::FILE* out, std::FILE* err);
+
+}  // namespace mivaro::cli
