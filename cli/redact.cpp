@@ -39,7 +39,7 @@ class EncodedWriter {
 
   bool Write(std::string_view text) {
     if (!Converts()) return Put(text);
-    converted_.resize(text.size() * 4 + 16);  // UTF-16 takes at most four bytes per character
+    converted_.resize(text.size() * 4 + 16);    // UTF-16 takes at most four bytes per character
     char* in = const_cast<char*>(text.data());  // iconv's signature; it only reads
     std::size_t inLeft = text.size();
     char* out = converted_.data();

@@ -58,9 +58,8 @@ class MatchWriter : public BufferedOutput {
     } else {
       AppendEscaped(out, path);
       fmt::format_to(std::back_inserter(out), ":{}:{}: ", at.line, at.column);
-      AppendPrintable(out, options_.unmasked
-                               ? std::string(written)
-                               : MaskDigits(written, HiddenDigits(kNumberLength)));
+      AppendPrintable(out, options_.unmasked ? std::string(written)
+                                             : MaskDigits(written, HiddenDigits(kNumberLength)));
       out += " ("sv;
       out += ConfidenceName(match.confidence);
       if (!match.keyword.empty()) {
@@ -213,7 +212,8 @@ void ScanPath(const std::string& path, const ScanOptions& options, MatchWriter& 
 void Summarize(const Totals& totals, double seconds, std::FILE* err) {
   std::string binary;
   if (totals.binary != 0) {
-    binary = fmt::format(", {} binary file{} skipped", totals.binary, totals.binary == 1 ? "" : "s");
+    binary =
+        fmt::format(", {} binary file{} skipped", totals.binary, totals.binary == 1 ? "" : "s");
   }
   Report(err, "scanned {} file{}, {:.1f} MB in {:.2f} s ({:.0f} MB/s): {} SIN{} in {} file{}{}",
          totals.files, totals.files == 1 ? "" : "s", totals.bytes / 1e6, seconds,

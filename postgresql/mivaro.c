@@ -319,3 +319,120 @@ Datum sin_generate(PG_FUNCTION_ARGS) {
   }
   SRF_RETURN_DONE(call);
 }
+
+/* The matches a scan found, in order, in memory of the current context. */
+typedef struct Found {
+  mivaro_match* items;
+  int count;
+  int room;
+} Found;
+
+static void KeepMatch(const mivaro_match* match, void* context) {
+  Found* found = (Found*)context;
+  if (found->count == found->room) {
+    found->room = found->room == 0 ? 16 : found->room * 2;
+    found->items = found->items == NULL ? palloc(sizeof(mivaro_match) * found->room)
+                                        : repalloc(found->items, sizeof(mivaro_match) * found->room);
+  }
+  found->items[found->count++] = *match;
+}
+
+/* Reads a least confidence by name, as mivaro-cli's --min-confidence. */
+static mivaro_confidence ConfidenceNamed(const text* name) {
+  const char* wanted = text_to_cstring(name);
+  for (int confidence = MIVARO_CONFIDENCE_LOW; confidence <= MIVARO_CONFIDENCE_HIGH; ++confidence) {
+    if (strcmp(wanted, mivaro_confidence_name((mivaro_confidence)confidence)) == 0) {
+      return (mivaro_confidence)confidence;
+    }
+  }
+  ereport(ERROR, (errcode(ERRCODE_INVALID_PARAMETER_VALUE),
+                  errmsg("unknown confidence \"%s\" (expected low, medium or high)", wanted)));
+  return MIVARO_CONFIDENCE_HIGH; /* not reached */
+}
+
+/* Scans a text, in UTF-8 (converted from the database's encoding when that
+ * is another; in SQL_ASCII its bytes as they are). */
+static Found FindIn(const char* utf8, int length, mivaro_confidence minimum) {
+  Found found = {NULL, 0, 0};
+  mivaro_scanner* scanner = mivaro_scanner_create(minimum);
+  if (scanner == NULL) ereport(ERROR, (errcode(ERRCODE_OUT_OF_MEMORY), errmsg("out of memory")));
+  if (!mivaro_scanner_feed(scanner, utf8, (size_t)length, KeepMatch, &found) ||
+      !mivaro_scanner_finish(scanner, KeepMatch, &found)) {
+    mivaro_scanner_free(scanner);
+    ereport(ERROR, (errcode(ERRCODE_OUT_OF_MEMORY), errmsg("out of memory")));
+  }
+  mivaro_scanner_free(scanner);
+  return found;
+}
+
+/* Counts characters in UTF-8 bytes as position() counts them: in SQL_ASCII
+ * each byte is one. */
+static int CharactersIn(const char* bytes, size_t length) {
+  int count = 0;
+  if (GetDatabaseEncoding() == PG_SQL_ASCII) return (int)length;
+  for (size_t at = 0; at < length; ++at) count += ((unsigned char)bytes[at] & 0xC0) != 0x80;
+  return count;
+}
+
+PG_FUNCTION_INFO_V1(sin_find);
+Datum sin_find(PG_FUNCTION_ARGS) {
+  text* body = PG_GETARG_TEXT_PP(0);
+  const mivaro_confidence minimum = ConfidenceNamed(PG_GETARG_TEXT_PP(1));
+  ReturnSetInfo* result = (ReturnSetInfo*)fcinfo->resultinfo;
+  int utf8Length = 0;
+  char* utf8 = EntryUtf8(VARDATA_ANY(body), VARSIZE_ANY_EXHDR(body), &utf8Length);
+  const Found found = FindIn(utf8, utf8Length, minimum);
+  int start = 1;
+  uint64 counted = 0; /* bytes before start */
+
+  InitMaterializedSRF(fcinfo, 0);
+  for (int i = 0; i < found.count; ++i) {
+    const mivaro_match* match = &found.items[i];
+    Datum values[4];
+    bool nulls[4] = {false, false, false, false};
+    start += CharactersIn(utf8 + counted, match->offset - counted);
+    counted = match->offset;
+    values[0] = Int32GetDatum(start);
+    values[1] = Int32GetDatum(CharactersIn(utf8 + match->offset, match->length));
+    values[2] = Int32GetDatum((int32)strtol(match->number, NULL, 10));
+    values[3] = CStringGetTextDatum(mivaro_confidence_name(match->confidence));
+    tuplestore_putvalues(result->setResult, result->setDesc, values, nulls);
+  }
+  PG_RETURN_NULL();
+}
+
+PG_FUNCTION_INFO_V1(sin_redact);
+Datum sin_redact(PG_FUNCTION_ARGS) {
+  text* body = PG_GETARG_TEXT_PP(0);
+  const mivaro_confidence minimum = ConfidenceNamed(PG_GETARG_TEXT_PP(1));
+  const bool allDigits = PG_GETARG_BOOL(2);
+  const int length = VARSIZE_ANY_EXHDR(body);
+  text* redacted = (text*)palloc(VARHDRSZ + length);
+  int utf8Length = 0;
+  char* utf8 = EntryUtf8(VARDATA_ANY(body), length, &utf8Length);
+  const Found found = FindIn(utf8, utf8Length, minimum);
+
+  SET_VARSIZE(redacted, VARHDRSZ + length);
+  memcpy(VARDATA(redacted), VARDATA_ANY(body), length);
+  if (utf8 == VARDATA_ANY(body)) {
+    for (int i = 0; i < found.count; ++i) {
+      mivaro_redact_digits(VARDATA(redacted) + found.items[i].offset, found.items[i].length,
+                           allDigits);
+    }
+  } else {
+    /* Converted: redact the UTF-8 copy, then write '*' over the same
+     * characters of the text itself. Digits are one byte in every server
+     * encoding, so the text keeps its length. */
+    char* copy = pnstrdup(utf8, utf8Length);
+    char* at = VARDATA(redacted);
+    for (int i = 0; i < found.count; ++i) {
+      mivaro_redact_digits(copy + found.items[i].offset, found.items[i].length, allDigits);
+    }
+    for (int byte = 0; byte < utf8Length; ++byte) {
+      if (((unsigned char)utf8[byte] & 0xC0) == 0x80) continue; /* one character each lead */
+      if (copy[byte] != utf8[byte]) *at = '*';
+      at += pg_mblen(at);
+    }
+  }
+  PG_RETURN_TEXT_P(redacted);
+}

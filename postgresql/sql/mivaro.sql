@@ -132,3 +132,25 @@ SELECT sin_is_valid(E'12345678\xE9'), (sin_check(E'12345678\xE9')).error,
        (sin_check(E'\xA0123456782')).error;
 \set VERBOSITY sqlstate
 SELECT E'123 456 782\xA0'::sin;
+
+-- SINs in free text: where they are, in characters from 1, and scrubbed.
+\c mivaro_regression
+\set VERBOSITY default
+SELECT * FROM sin_find('Ticket: my SIN is 046 454 286; call 613-555-0199. NAS 123-456-782');
+SELECT * FROM sin_find('id 046454286 and 123 456 782', 'low');
+SELECT * FROM sin_find('id 046454286 and 123 456 782', 'high');
+SELECT start, length, substr(t, start, length) AS written
+  FROM (SELECT 'Zoë — numéro d''assurance sociale : 046 454 286' AS t) AS s, sin_find(t);
+SELECT sin_redact('Zoë — SIN: 046 454 286, id 123456782 and 046-454-289');
+SELECT sin_redact('SIN 046 454 286', all_digits => true);
+SELECT sin_redact('nothing to hide'), sin_redact(NULL), count(*) FROM sin_find(NULL);
+SELECT * FROM sin_find('SIN 046 454 286', 'sure');
+-- In a LATIN1 database the text is converted to scan it, and scrubbed in its
+-- own encoding; places are its characters.
+CREATE DATABASE latin ENCODING 'LATIN1' LC_COLLATE 'C' LC_CTYPE 'C' TEMPLATE template0;
+\c latin
+SET client_encoding = 'UTF8';
+CREATE EXTENSION mivaro;
+SELECT * FROM sin_find('Zoë, numéro d''assurance sociale 046 454 286 ou 123 456 782');
+SELECT sin_redact('Zoë, numéro d''assurance sociale 046 454 286 ou 123 456 782');
+

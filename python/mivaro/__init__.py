@@ -9,7 +9,8 @@ first digit stands for the region where it was issued, or a special series.
 The functions compact, validate, is_valid and format take the names and
 meanings of python3-stdnum's stdnum.ca.sin, so that this module can stand in
 for it; check, mask, generate and the bulk check_many and is_valid_many go
-further. Where the two differ, Mivaro follows its own rules:
+further, and find and redact find and hide SINs in free text (logs, e-mails,
+tickets) as `mivaro-cli scan` and `redact` do. Where the two differ, Mivaro follows its own rules:
 
 * 000 000 000, the placeholder payroll files carry for a missing SIN, is not
   valid (InvalidComponent); stdnum takes it for valid.
@@ -29,17 +30,20 @@ from mivaro._mivaro import (
     InvalidComponent,
     InvalidFormat,
     InvalidLength,
+    Match,
     Result,
     ValidationError,
     __version__,
     check,
     check_many,
     compact,
+    find,
     format,
     generate,
     is_valid,
     is_valid_many,
     mask,
+    redact,
     validate,
 )
 
@@ -48,16 +52,19 @@ __all__ = [
     "InvalidComponent",
     "InvalidFormat",
     "InvalidLength",
+    "Match",
     "Result",
     "ValidationError",
     "__version__",
     "check",
     "check_many",
     "compact",
+    "find",
     "format",
     "generate",
     "is_valid",
     "is_valid_many",
     "mask",
+    "redact",
     "validate",
 ]

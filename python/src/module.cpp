@@ -2,6 +2,7 @@
 // mivaro._mivaro: the library's C++ API for Python. The package mivaro
 // re-exports what it defines; see mivaro/__init__.pyi for the signatures.
 #include <mivaro/generator.h>
+#include <mivaro/scan.h>
 #include <mivaro/sin.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -361,6 +362,81 @@ py::object IsValidManyAnyKind(py::handle entries) {
   return list;
 }
 
+// What find() gives: where a SIN lies in the str, and what it is.
+struct PyMatch {
+  Py_ssize_t start = 0;
+  Py_ssize_t end = 0;
+  std::string number;
+  std::string_view confidence;
+  std::string_view keyword;  // "" for none
+};
+
+py::tuple FieldsOf(const PyMatch& m) {
+  return py::make_tuple(m.start, m.end, m.number, py::str(std::string(m.confidence)),
+                        OrNone(!m.keyword.empty(), py::str(std::string(m.keyword))));
+}
+
+mivaro::Confidence ConfidenceOf(const std::string& name) {
+  const auto confidence = mivaro::ParseConfidence(name);
+  if (!confidence) {
+    throw py::value_error("min_confidence must be \"low\", \"medium\" or \"high\", not \"" + name +
+                          "\"");
+  }
+  return *confidence;
+}
+
+// Texts past this many bytes are scanned with the GIL released.
+constexpr std::size_t kReleaseGilBytes = 65536;
+
+std::vector<PyMatch> Find(py::handle text, const std::string& minimum) {
+  const mivaro::Confidence confidence = ConfidenceOf(minimum);
+  const Utf8 utf8(text);
+  const std::string_view bytes = utf8.View();
+  std::vector<mivaro::Match> matches;
+  if (bytes.size() > kReleaseGilBytes) {
+    py::gil_scoped_release released;
+    matches = mivaro::Find(bytes, confidence);
+  } else {
+    matches = mivaro::Find(bytes, confidence);
+  }
+  // Byte offsets to str indices: every byte but a UTF-8 continuation byte
+  // starts a code point (a lone surrogate's three bytes too).
+  std::vector<PyMatch> found;
+  std::size_t at = 0;
+  Py_ssize_t index = 0;
+  const auto indexOf = [&](std::size_t offset) {
+    for (; at < offset; ++at) index += (static_cast<unsigned char>(bytes[at]) & 0xC0U) != 0x80U;
+    return index;
+  };
+  for (const mivaro::Match& match : matches) {
+    PyMatch m;
+    m.start = indexOf(match.offset);
+    m.end = indexOf(match.offset + match.length);
+    m.number.assign(match.number.data(), match.number.size());
+    m.confidence = mivaro::ConfidenceName(match.confidence);
+    m.keyword = match.keyword;
+    found.push_back(m);
+  }
+  return found;
+}
+
+py::str Redact(py::handle text, const std::string& minimum, bool allDigits) {
+  const mivaro::Confidence confidence = ConfidenceOf(minimum);
+  const Utf8 utf8(text);
+  std::string redacted;
+  if (utf8.View().size() > kReleaseGilBytes) {
+    py::gil_scoped_release released;
+    redacted = mivaro::Redact(utf8.View(), confidence, allDigits);
+  } else {
+    redacted = mivaro::Redact(utf8.View(), confidence, allDigits);
+  }
+  // Back to a str, lone surrogates and all: only ASCII digits changed.
+  PyObject* decoded = PyUnicode_DecodeUTF8(
+      redacted.data(), static_cast<Py_ssize_t>(redacted.size()), "surrogatepass");
+  if (decoded == nullptr) throw py::error_already_set();
+  return py::reinterpret_steal<py::str>(decoded);
+}
+
 PyObject* NewException(py::module_& module, const char* name, PyObject* base, const char* doc) {
   const std::string qualified = std::string("mivaro.") + name;
   PyObject* type = PyErr_NewExceptionWithDoc(qualified.c_str(), doc, base, nullptr);
@@ -440,6 +516,58 @@ PYBIND11_MODULE(_mivaro, module) {
         return text + ")";
       });
 
+  py::class_<PyMatch>(module, "Match",
+                      "A SIN that find() found: where it lies in the str and what it is. "
+                      "Frozen: its fields cannot be set.")
+      .def_property_readonly(
+          "start", [](const PyMatch& m) { return m.start; },
+          "Where its first digit is in the str, an index as text[start] takes it.")
+      .def_property_readonly(
+          "end", [](const PyMatch& m) { return m.end; },
+          "One past its last digit: text[start:end] is the SIN as written.")
+      .def_property_readonly(
+          "number", [](const PyMatch& m) { return m.number; }, "Its nine digits.")
+      .def_property_readonly(
+          "confidence", [](const PyMatch& m) { return std::string(m.confidence); },
+          "\"low\", \"medium\" or \"high\".")
+      .def_property_readonly(
+          "keyword", [](const PyMatch& m) -> py::object { return FieldsOf(m)[4]; },
+          "The keyword or SIN column name that made it high, or None.")
+      .def("__eq__",
+           [](const PyMatch& a, const py::object& b) -> py::object {
+             if (!py::isinstance<PyMatch>(b))
+               return py::reinterpret_borrow<py::object>(Py_NotImplemented);
+             return py::bool_(FieldsOf(a).equal(FieldsOf(b.cast<const PyMatch&>())));
+           })
+      .def("__hash__", [](const PyMatch& m) { return py::hash(FieldsOf(m)); })
+      .def("__repr__", [](const PyMatch& m) {
+        static constexpr std::array<const char*, 5> kNames{"start", "end", "number", "confidence",
+                                                           "keyword"};
+        const py::tuple fields = FieldsOf(m);
+        std::string text = "Match(";
+        for (std::size_t i = 0; i < kNames.size(); ++i) {
+          if (i != 0) text += ", ";
+          text += kNames[i];
+          text += '=';
+          text += py::repr(fields[i]).cast<std::string>();
+        }
+        return text + ")";
+      });
+
+  module.def("find", &Find, py::arg("text"), py::arg("min_confidence") = "medium",
+             "find(text: str, min_confidence: str = \"medium\") -> list[Match]\n\n"
+             "Returns the SINs in a free text (a log, an e-mail, a ticket, a JSON or CSV\n"
+             "export), in order, each at least as sure as min_confidence: \"high\" near a\n"
+             "keyword (SIN, social insurance, NAS, assurance sociale, ...) or in a SIN\n"
+             "column, \"medium\" grouped, \"low\" bare or with a first digit of 8. The same\n"
+             "matches as `mivaro-cli scan`; a large text is scanned with the GIL released.");
+  module.def(
+      "redact", &Redact, py::arg("text"), py::arg("min_confidence") = "medium",
+      py::arg("all_digits") = false,
+      "redact(text: str, min_confidence: str = \"medium\", all_digits: bool = False) -> str\n\n"
+      "Returns the text with the digits of every SIN find() finds replaced by '*',\n"
+      "all but the last three (all nine with all_digits); every other character\n"
+      "stays, so the text keeps its length and its indices.");
   module.def(
       "is_valid",
       [](py::handle entry) {

@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: Apache-2.0
 """The Python module against the shared table of entries, mivaro-cli's
 generator, its own bulk functions, bad input, and python3-stdnum."""
+import json
 import os
 import random
 import re
@@ -248,3 +249,59 @@ def test_answers_lone_surrogates_as_not_utf8(entry):
             mivaro.generate(1, **options)
     with pytest.raises(ValueError, match="^separator: not UTF-8$"):
         mivaro.mask("123456782", entry)
+
+
+CORPUS = os.path.join(os.path.dirname(os.environ["MIVARO_ENTRY_TABLE"]), "scan_corpus.txt")
+
+
+def cli_scan(path, confidence):
+    """What mivaro-cli scan finds in a file: (start index, number, confidence, keyword)."""
+    lines = subprocess.run([CLI, "scan", "--json", "--unmasked", "--min-confidence", confidence,
+                            path], capture_output=True, text=True).stdout.splitlines()
+    data = open(path, "rb").read()
+    found = []
+    for line in map(json.loads, lines):
+        start = len(data[:line["offset"]].decode())
+        found.append((start, line["number"], line["confidence"], line["keyword"]))
+    return found
+
+
+@pytest.mark.parametrize("confidence", ["low", "medium", "high"])
+def test_finds_what_mivaro_cli_scan_finds(confidence):
+    text = open(CORPUS, encoding="utf-8").read()
+    found = [(m.start, m.number, m.confidence, m.keyword) for m in mivaro.find(text, confidence)]
+    assert found and found == cli_scan(CORPUS, confidence)
+    for m in mivaro.find(text, confidence):
+        assert re.sub(r"\D", "", text[m.start:m.end]) == m.number
+
+
+def test_redacts_in_place_and_keeps_every_other_character():
+    text = "Zoë — SIN: 046\u00a0454\u00a0286, id 123456782 \ud800"
+    assert mivaro.redact(text) == "Zoë — SIN: ***\u00a0***\u00a0286, id ******782 \ud800"
+    assert mivaro.redact(text, "high", all_digits=True).count("*") == 18
+    with pytest.raises(ValueError, match="min_confidence"):
+        mivaro.find(text, "sure")
+    with pytest.raises(TypeError):
+        mivaro.redact(b"046 454 286")
+
+
+def scan_file(path):
+    import mivaro as module
+    with open(path, encoding="utf-8") as text:
+        return [(m.number, m.confidence) for m in module.find(text.read(), "low")]
+
+
+def test_scans_a_folder_of_files_on_a_dask_cluster(tmp_path):
+    distributed = pytest.importorskip("distributed")
+    text = open(CORPUS, encoding="utf-8").read()
+    paths = []
+    for i in range(6):
+        path = tmp_path / f"part-{i}.log"
+        path.write_text(text * (i + 1), encoding="utf-8")
+        paths.append(str(path))
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
+                                  dashboard_address=None) as cluster, \
+            distributed.Client(cluster) as client:
+        results = client.gather(client.map(scan_file, paths))
+    assert results == [scan_file(path) for path in paths]
+    assert len(results[5]) == 6 * len(results[0]) > 0
