@@ -209,17 +209,23 @@ void ScanPath(const std::string& path, const ScanOptions& options, MatchWriter& 
   close(fd);
 }
 
-void Summarize(const Totals& totals, double seconds, std::FILE* err) {
+// One line at the end. Time and speed only on a terminal, so that what a
+// script keeps is the same from run to run.
+void Summarize(const Totals& totals, const Progress& progress, bool timed, std::FILE* err) {
+  const auto plural = [](std::uint64_t count) { return count == 1 ? "" : "s"; };
+  std::string scanned = fmt::format("scanned {} file{}, {} byte{}", totals.files,
+                                    plural(totals.files), totals.bytes, plural(totals.bytes));
+  if (timed) {
+    const double seconds = progress.Seconds();
+    scanned += fmt::format(" in {:.2f} s ({:.0f} MB/s)", seconds,
+                           seconds > 0 ? totals.bytes / 1e6 / seconds : 0.0);
+  }
   std::string binary;
   if (totals.binary != 0) {
-    binary =
-        fmt::format(", {} binary file{} skipped", totals.binary, totals.binary == 1 ? "" : "s");
+    binary = fmt::format(", {} binary file{} skipped", totals.binary, plural(totals.binary));
   }
-  Report(err, "scanned {} file{}, {:.1f} MB in {:.2f} s ({:.0f} MB/s): {} SIN{} in {} file{}{}",
-         totals.files, totals.files == 1 ? "" : "s", totals.bytes / 1e6, seconds,
-         seconds > 0 ? totals.bytes / 1e6 / seconds : 0.0, totals.matches,
-         totals.matches == 1 ? "" : "s", totals.filesWithMatches,
-         totals.filesWithMatches == 1 ? "" : "s", binary);
+  Report(err, "{}: {} SIN{} in {} file{}{}", scanned, totals.matches, plural(totals.matches),
+         totals.filesWithMatches, plural(totals.filesWithMatches), binary);
 }
 
 std::string Description() {
@@ -278,7 +284,7 @@ int RunScan(const ScanOptions& options, int stdinFd, std::FILE* out, std::FILE* 
   }
   progress.Clear();
   if (!writer.Flush()) return ReportWriteFailure(err, writer.Error(), "the matches");
-  Summarize(totals, progress.Seconds(), err);
+  Summarize(totals, progress, options.progress, err);
   if (totals.failed) return kExitFailure;
   return totals.matches != 0 ? kExitFound : kExitNoneFound;
 }

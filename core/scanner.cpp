@@ -250,10 +250,15 @@ struct Scanner::State {
   std::uint64_t End() const { return base + buffer.size(); }
   std::size_t Index(std::uint64_t offset) const { return static_cast<std::size_t>(offset - base); }
 
-  // The character at a place, or none at the end of the buffer.
+  // The character at a place, or none at the end of the buffer, and none
+  // where a character is cut by the end of what has come so far.
   Character At(std::size_t at) const {
     if (at >= buffer.size()) return {0, buffer.size(), 0};
     const text::Utf8Step step = text::DecodeUtf8(buffer, at);
+    if (!step.valid && !ending && buffer.size() - at < 4 &&
+        text::IncompleteUtf8Tail(std::string_view(buffer).substr(at)) == buffer.size() - at) {
+      return {0, buffer.size(), 0};
+    }
     return {step.valid ? step.codePoint : 0xFFFD, at, step.length};
   }
 
@@ -647,6 +652,7 @@ void Scanner::State::SearchKeywords(std::uint64_t to) {
 // keyword after it may still come.
 bool Scanner::State::Settle(Pending& p) {
   if (p.settled) return true;
+  if (header == Header::Unknown) return false;
   Match& match = p.match;
   const std::uint64_t matchEnd = match.offset + match.length;
   const auto decide = [&](Confidence confidence, std::string_view keyword) {
@@ -720,10 +726,12 @@ void Scanner::State::Trim() {
 }
 
 void Scanner::State::Work(Sink sink, void* context) {
-  if (!ReadHeader()) return;
+  // Numbers are searched for while the first line is still coming; they are
+  // reported once it has told whether the text is a table with a SIN column.
+  const bool headerRead = ReadHeader();
   SearchNumbers();
   Report(sink, context);
-  Trim();
+  if (headerRead) Trim();
 }
 
 void Scanner::State::Feed(std::string_view piece, Sink sink, void* context) {

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
-// libFuzzer target for the entry parser, the whole validate path and
-// annotate: any bytes as standard input must give one well-formed JSON record
-// of bounded length per line, an entry fed in pieces must parse exactly as
-// when fed whole, and annotate must give back every row it read with its
-// cells unchanged, as wide as the header, and five more.
+// libFuzzer target for the entry parser, the whole validate path, annotate
+// and the scanner: any bytes as standard input must give one well-formed
+// JSON record of bounded length per line, an entry fed in pieces must parse
+// exactly as when fed whole, annotate must give back every row it read with
+// its cells unchanged, as wide as the header, and five more, and the scanner
+// must find the same in pieces as whole.
 #include <csv.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -21,6 +22,7 @@
 #include "cli/records.h"
 #include "cli/validate.h"
 #include "mivaro/mivaro.h"
+#include "mivaro/scan.h"
 #include "mivaro/sin.h"
 #include "text/utf8.h"
 
@@ -234,10 +236,51 @@ void CheckAnnotate(std::string_view input) {
 
 }  // namespace
 
+// The scanner finds the same in the text whole and in three pieces cut where
+// the text's own bytes say; every match is nine digits that pass, inside the
+// text; redaction changes digits to '*' and nothing else.
+void CheckScanner(std::string_view text) {
+  const std::vector<mivaro::Match> whole = mivaro::Find(text, mivaro::Confidence::Low);
+  const std::size_t a = text.empty() ? 0 : static_cast<unsigned char>(text[0]) % (text.size() + 1);
+  const std::size_t b =
+      text.empty() ? 0 : a + static_cast<unsigned char>(text.back()) % (text.size() - a + 1);
+  mivaro::Scanner scanner(mivaro::Confidence::Low);
+  std::vector<mivaro::Match> pieces;
+  std::uint64_t settled = 0;
+  const auto keep = [&](const mivaro::Match& match) {
+    Require(match.offset >= settled);
+    pieces.push_back(match);
+  };
+  for (const std::string_view piece : {text.substr(0, a), text.substr(a, b - a), text.substr(b)}) {
+    scanner.Feed(piece, keep);
+    settled = scanner.Settled();
+  }
+  scanner.Finish(keep);
+  Require(pieces.size() == whole.size());
+  for (std::size_t i = 0; i < whole.size(); ++i) {
+    const mivaro::Match& match = whole[i];
+    Require(pieces[i].offset == match.offset && pieces[i].length == match.length &&
+            pieces[i].number == match.number && pieces[i].confidence == match.confidence &&
+            pieces[i].keyword == match.keyword);
+    Require(match.offset + match.length <= text.size());
+    Require(mivaro::IsValid(std::string_view(match.number.data(), match.number.size())));
+  }
+  const std::string redacted = mivaro::Redact(text, mivaro::Confidence::Low, true);
+  Require(redacted.size() == text.size());
+  std::size_t starred = 0;
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    if (redacted[at] == text[at]) continue;
+    Require(redacted[at] == '*' && text[at] >= '0' && text[at] <= '9');
+    ++starred;
+  }
+  Require(starred == whole.size() * mivaro::kNumberLength);
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   CheckParsedEntry(input);
   CheckValidatePath(input);
   CheckAnnotate(input);
+  CheckScanner(input);
   return 0;
 }

@@ -4,6 +4,8 @@
 // region captions, the first-digit order and the series from the core's
 // tables, and annotate's column names, in the same words as --help.
 // Usage: man_page TEMPLATE OUTPUT
+#include <mivaro/scan.h>
+
 #include <fstream>
 #include <iostream>
 #include <regex>
@@ -36,6 +38,7 @@ int main(int argc, char** argv) {
       {"@INVALID_KINDS@", mivaro::cli::InvalidKindList()},
       {"@REASONS@", mivaro::cli::ReasonList()},
       {"@MAX_ROW_BYTES@", std::to_string(mivaro::cli::kDefaultMaxRowBytes)},
+      {"@KEYWORD_REACH@", std::to_string(mivaro::kKeywordReach)},
   };
   for (const auto& [name, value] : facts) {
     std::size_t at = text.find(name);
