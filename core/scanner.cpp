@@ -189,8 +189,9 @@ std::size_t SkipDismissedRuns(std::string_view text, std::size_t from) {
     while (mask != 0) {
       const auto start = static_cast<std::size_t>(__builtin_ctzll(mask));
       const std::uint64_t rest = ~(mask >> start);
-      const auto count = static_cast<std::size_t>(__builtin_ctzll(rest));  // rest has a zero bit
-      if (start + count >= 64) return from + start;                        // runs on past the block
+      if (rest == 0) return from + start;  // 64 digits: the run goes on past the block
+      const auto count = static_cast<std::size_t>(__builtin_ctzll(rest));
+      if (start + count >= 64) return from + start;  // runs on past the block
       const unsigned char before = from + start > 0 ? byte(from + start - 1) : ' ';
       if (!DismissedBy(before, byte(from + start + count), count)) return from + start;
       mask &= ~(((std::uint64_t{1} << count) - 1) << start);
