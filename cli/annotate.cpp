@@ -1,10 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
 // mivaro-cli annotate: the SIN column of a CSV table checked in place.
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <limits>
 #include <string>
 
@@ -76,20 +71,9 @@ class Annotate final : public Command {
   }
 
   int Run() override {
-    int input = STDIN_FILENO;
-    if (file_ != "-") {
-      input = open(file_.c_str(), O_RDONLY | O_CLOEXEC);
-      if (input < 0) {
-        Report(stderr, "cannot open {}: {}", file_, std::strerror(errno));
-        return kExitFailure;
-      }
-    }
-    int status = kExitFailure;
-    if (const auto target = OutputTarget::Open(output_, input, stderr)) {
-      status = target->Finish(RunAnnotate(options_, input, target->Stream(), stderr), stderr);
-    }
-    if (input != STDIN_FILENO) close(input);
-    return status;
+    return RunFileToOutput(file_, output_, [this](int input, std::FILE* out) {
+      return RunAnnotate(options_, input, out, stderr);
+    });
   }
 
  private:

@@ -143,4 +143,22 @@ int OutputTarget::Finish(int status, std::FILE* err) {
   return status;
 }
 
+int RunFileToOutput(const std::string& file, const std::optional<std::string>& output,
+                    const std::function<int(int input, std::FILE* out)>& run) {
+  int input = STDIN_FILENO;
+  if (file != "-") {
+    input = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (input < 0) {
+      Report(stderr, "cannot open {}: {}", file, std::strerror(errno));
+      return kExitFailure;
+    }
+  }
+  int status = kExitFailure;
+  if (const auto target = OutputTarget::Open(output, input, stderr)) {
+    status = target->Finish(run(input, target->Stream()), stderr);
+  }
+  if (input != STDIN_FILENO) close(input);
+  return status;
+}
+
 }  // namespace mivaro::cli

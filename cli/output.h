@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -68,5 +69,11 @@ class OutputTarget {
   std::string path_;       // empty for standard output
   std::string temporary_;  // where the file is written until it is put in place
 };
+
+// Runs a command that reads FILE (standard input for "-") and writes to
+// standard output or -o: opens both, runs run(input, out) and puts the output
+// in place as its status says. Returns the exit status.
+int RunFileToOutput(const std::string& file, const std::optional<std::string>& output,
+                    const std::function<int(int input, std::FILE* out)>& run);
 
 }  // namespace mivaro::cli

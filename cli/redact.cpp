@@ -4,12 +4,9 @@
 // every offset stays true.
 #include "cli/redact.h"
 
-#include <fcntl.h>
 #include <iconv.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <vector>
 
 #include "cli/command.h"
@@ -90,20 +87,9 @@ class Redact final : public Command {
   }
 
   int Run() override {
-    int input = STDIN_FILENO;
-    if (file_ != "-") {
-      input = open(file_.c_str(), O_RDONLY | O_CLOEXEC);
-      if (input < 0) {
-        Report(stderr, "cannot open {}: {}", file_, std::strerror(errno));
-        return kExitFailure;
-      }
-    }
-    int status = kExitFailure;
-    if (const auto target = OutputTarget::Open(output_, input, stderr)) {
-      status = target->Finish(RunRedact(options_, input, target->Stream(), stderr), stderr);
-    }
-    if (input != STDIN_FILENO) close(input);
-    return status;
+    return RunFileToOutput(file_, output_, [this](int input, std::FILE* out) {
+      return RunRedact(options_, input, out, stderr);
+    });
   }
 
  private:

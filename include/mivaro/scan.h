@@ -129,10 +129,9 @@ class Scanner {
   /// what a redacting writer may pass on.
   MIVARO_EXPORT std::uint64_t Settled() const noexcept;
 
-  /// The scanner's state, kept out of the interface.
-  struct State;
-
  private:
+  struct State;  // kept out of the interface
+
   template <typename Each>
   static void CallEach(const Match& match, void* each) {
     (*static_cast<std::remove_reference_t<Each>*>(each))(match);  // constness restored

@@ -437,6 +437,30 @@ py::str Redact(py::handle text, const std::string& minimum, bool allDigits) {
   return py::reinterpret_steal<py::str>(decoded);
 }
 
+// Gives a frozen value class equality, a hash and a repr, all by its fields
+// (what FieldsOf gives, named in order).
+template <typename T, std::size_t N>
+void AddValueMethods(py::class_<T>& type, const char* name, const char* const (&names)[N]) {
+  type.def("__eq__",
+           [](const T& a, const py::object& b) -> py::object {
+             if (!py::isinstance<T>(b))
+               return py::reinterpret_borrow<py::object>(Py_NotImplemented);
+             return py::bool_(FieldsOf(a).equal(FieldsOf(b.cast<const T&>())));
+           })
+      .def("__hash__", [](const T& value) { return py::hash(FieldsOf(value)); })
+      .def("__repr__", [name, names](const T& value) {
+        const py::tuple fields = FieldsOf(value);
+        std::string text = std::string(name) + "(";
+        for (std::size_t i = 0; i < N; ++i) {
+          if (i != 0) text += ", ";
+          text += names[i];
+          text += '=';
+          text += py::repr(fields[i]).cast<std::string>();
+        }
+        return text + ")";
+      });
+}
+
 PyObject* NewException(py::module_& module, const char* name, PyObject* base, const char* doc) {
   const std::string qualified = std::string("mivaro.") + name;
   PyObject* type = PyErr_NewExceptionWithDoc(qualified.c_str(), doc, base, nullptr);
@@ -469,9 +493,10 @@ PYBIND11_MODULE(_mivaro, module) {
       NewException(module, "InvalidComponent", g_exceptions.validation,
                    "000 000 000, the placeholder payroll files carry for a missing SIN.");
 
-  py::class_<PyResult>(module, "Result",
-                       "What check() finds out about one entry: the fields of "
-                       "`mivaro-cli validate --json`. Frozen: its fields cannot be set.")
+  py::class_<PyResult> result(module, "Result",
+                              "What check() finds out about one entry: the fields of "
+                              "`mivaro-cli validate --json`. Frozen: its fields cannot be set.");
+  result
       .def_property_readonly(
           "input", [](const PyResult& r) { return r.input; }, "The entry exactly as given.")
       .def_property_readonly(
@@ -494,31 +519,14 @@ PYBIND11_MODULE(_mivaro, module) {
           "The captions of the group's regions, in box order (\"NB\", \"PEI\", ...).")
       .def_property_readonly(
           "error", [](const PyResult& r) -> py::object { return FieldsOf(r)[7]; },
-          "Why the entry is not a number to check, or None for a well-formed one.")
-      .def("__eq__",
-           [](const PyResult& a, const py::object& b) -> py::object {
-             if (!py::isinstance<PyResult>(b))
-               return py::reinterpret_borrow<py::object>(Py_NotImplemented);
-             return py::bool_(FieldsOf(a).equal(FieldsOf(b.cast<const PyResult&>())));
-           })
-      .def("__hash__", [](const PyResult& r) { return py::hash(FieldsOf(r)); })
-      .def("__repr__", [](const PyResult& r) {
-        static constexpr std::array<const char*, 8> kNames{"input", "number", "valid",   "check",
-                                                           "sum",   "group",  "regions", "error"};
-        const py::tuple fields = FieldsOf(r);
-        std::string text = "Result(";
-        for (std::size_t i = 0; i < kNames.size(); ++i) {
-          if (i != 0) text += ", ";
-          text += kNames[i];
-          text += '=';
-          text += py::repr(fields[i]).cast<std::string>();
-        }
-        return text + ")";
-      });
+          "Why the entry is not a number to check, or None for a well-formed one.");
+  AddValueMethods(result, "Result",
+                  {"input", "number", "valid", "check", "sum", "group", "regions", "error"});
 
-  py::class_<PyMatch>(module, "Match",
-                      "A SIN that find() found: where it lies in the str and what it is. "
-                      "Frozen: its fields cannot be set.")
+  py::class_<PyMatch> match(module, "Match",
+                            "A SIN that find() found: where it lies in the str and what it is. "
+                            "Frozen: its fields cannot be set.");
+  match
       .def_property_readonly(
           "start", [](const PyMatch& m) { return m.start; },
           "Where its first digit is in the str, an index as text[start] takes it.")
@@ -532,27 +540,8 @@ PYBIND11_MODULE(_mivaro, module) {
           "\"low\", \"medium\" or \"high\".")
       .def_property_readonly(
           "keyword", [](const PyMatch& m) -> py::object { return FieldsOf(m)[4]; },
-          "The keyword or SIN column name that made it high, or None.")
-      .def("__eq__",
-           [](const PyMatch& a, const py::object& b) -> py::object {
-             if (!py::isinstance<PyMatch>(b))
-               return py::reinterpret_borrow<py::object>(Py_NotImplemented);
-             return py::bool_(FieldsOf(a).equal(FieldsOf(b.cast<const PyMatch&>())));
-           })
-      .def("__hash__", [](const PyMatch& m) { return py::hash(FieldsOf(m)); })
-      .def("__repr__", [](const PyMatch& m) {
-        static constexpr std::array<const char*, 5> kNames{"start", "end", "number", "confidence",
-                                                           "keyword"};
-        const py::tuple fields = FieldsOf(m);
-        std::string text = "Match(";
-        for (std::size_t i = 0; i < kNames.size(); ++i) {
-          if (i != 0) text += ", ";
-          text += kNames[i];
-          text += '=';
-          text += py::repr(fields[i]).cast<std::string>();
-        }
-        return text + ")";
-      });
+          "The keyword or SIN column name that made it high, or None.");
+  AddValueMethods(match, "Match", {"start", "end", "number", "confidence", "keyword"});
 
   module.def("find", &Find, py::arg("text"), py::arg("min_confidence") = "medium",
              "find(text: str, min_confidence: str = \"medium\") -> list[Match]\n\n"

@@ -251,7 +251,7 @@ def test_answers_lone_surrogates_as_not_utf8(entry):
         mivaro.mask("123456782", entry)
 
 
-CORPUS = os.path.join(os.path.dirname(os.environ["MIVARO_ENTRY_TABLE"]), "scan_corpus.txt")
+CORPUS = os.path.join(os.path.dirname(os.environ["MIVARO_ENTRY_TABLE"]), "scan_corpus.log")
 
 
 def cli_scan(path, confidence):
