@@ -30,7 +30,8 @@ import random
 import statistics
 import subprocess
 import sys
-import time
+
+from timing import interleaved, median_time, timed
 
 ENTRIES = 1_000_000
 
@@ -100,16 +101,6 @@ def make_table(path):
                              note])
 
 
-def timed(command, stdin_path=None):
-    with open(stdin_path or os.devnull, "rb") as stdin, open(os.devnull, "wb") as stdout:
-        start = time.perf_counter()
-        status = subprocess.run(command, stdin=stdin, stdout=stdout).returncode
-        elapsed = time.perf_counter() - start
-    if status not in (0, 1):
-        raise SystemExit(f"{command} failed with status {status}")
-    return elapsed
-
-
 COPY_TABLE = (
     "import csv, sys\n"
     "csv.writer(sys.stdout, lineterminator='\\r\\n').writerows(csv.reader(sys.stdin))\n"
@@ -124,23 +115,6 @@ STDNUM_VALIDATE = (
     "valid = sum(1 for line in sys.stdin if sin.is_valid(line.rstrip('\\r\\n')))\n"
     "print(valid)\n"
 )
-
-
-def interleaved(cases, runs):
-    """Median times of commands run in turns, so that whatever else the
-    machine does weighs on all of them alike."""
-    times = {name: [] for name, _, _ in cases}
-    for name, command, stdin_path in cases:
-        timed(command, stdin_path)  # warm the page cache
-    for _ in range(runs):
-        for name, command, stdin_path in cases:
-            times[name].append(timed(command, stdin_path))
-    return {name: statistics.median(values) for name, values in times.items()}
-
-
-def median_time(command, stdin_path, runs):
-    timed(command, stdin_path)  # warm the page cache
-    return statistics.median(timed(command, stdin_path) for _ in range(runs))
 
 
 def main():

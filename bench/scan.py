@@ -25,10 +25,10 @@ import json
 import os
 import random
 import shutil
-import statistics
 import subprocess
 import sys
-import time
+
+from timing import interleaved
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 BUILD = os.path.join(HERE, "..", "build")
@@ -59,23 +59,6 @@ def make_log(path):
                 out.write("".join(lines))
                 lines = []
         out.write("".join(lines))
-
-
-def timed(command, stdin_path):
-    with open(stdin_path, "rb") as stdin, open(os.devnull, "wb") as stdout:
-        start = time.perf_counter()
-        subprocess.run(command, stdin=stdin, stdout=stdout, stderr=subprocess.DEVNULL)
-        return time.perf_counter() - start
-
-
-def interleaved(cases, runs):
-    times = {name: [] for name, _, _ in cases}
-    for _, command, path in cases:
-        timed(command, path)  # warm the page cache
-    for _ in range(runs):
-        for name, command, path in cases:
-            times[name].append(timed(command, path))
-    return {name: statistics.median(values) for name, values in times.items()}
 
 
 def piped_peak_kib(cli, path):
@@ -213,6 +196,7 @@ def make_corpus(path, count=4000):
 NPM_RUNNER = r"""
 import { createRequire } from "module";
 import { readFileSync } from "fs";
+
 const require = createRequire(process.argv[2] + "/");
 const documents = JSON.parse(readFileSync(process.argv[3], "utf8"));
 const { sanitizePii } = require("@cdssnc/sanitize-pii");
