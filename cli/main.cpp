@@ -54,8 +54,9 @@ int Main(int argc, char** argv) {
   } catch (const CLI::ParseError& error) {
     if (error.get_exit_code() == 0) return PrintHelpOrVersion(app, error);
     if (argc > 1 && argv[1][0] != '-' && app.get_subcommands().empty()) {
-      mivaro::cli::Report(stderr, "unknown command '{}' (expected validate, annotate, generate, scan or redact)",
-                          argv[1]);
+      mivaro::cli::Report(
+          stderr, "unknown command '{}' (expected validate, annotate, generate, scan or redact)",
+          argv[1]);
     } else {
       mivaro::cli::Report(stderr, "{} (see mivaro-cli --help)", error.what());
     }

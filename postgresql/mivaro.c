@@ -331,8 +331,9 @@ static void KeepMatch(const mivaro_match* match, void* context) {
   Found* found = (Found*)context;
   if (found->count == found->room) {
     found->room = found->room == 0 ? 16 : found->room * 2;
-    found->items = found->items == NULL ? palloc(sizeof(mivaro_match) * found->room)
-                                        : repalloc(found->items, sizeof(mivaro_match) * found->room);
+    found->items = found->items == NULL
+                       ? palloc(sizeof(mivaro_match) * found->room)
+                       : repalloc(found->items, sizeof(mivaro_match) * found->room);
   }
   found->items[found->count++] = *match;
 }

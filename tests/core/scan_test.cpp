@@ -87,7 +87,8 @@ const ScanRow kRows[] = {
     {"a full stop ends a sentence", "SIN 046 454 286. Thanks", {"046454286 high SIN"}},
     {"repeated without a break joins them", "046 454 286 046 454 286", {}},
     {"run together", "046454286046454286", {}},
-    {"a run of digits longer than a block of the search", std::string(100, '5') + " 046454286",
+    {"a run of digits longer than a block of the search",
+     std::string(100, '5') + " 046454286",
      {"046454286 low"}},
     // Keywords.
     {"S.I.N.", "S.I.N. 046454286", {"046454286 high S.I.N."}},
