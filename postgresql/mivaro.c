@@ -331,9 +331,11 @@ static void KeepMatch(const mivaro_match* match, void* context) {
   Found* found = (Found*)context;
   if (found->count == found->room) {
     found->room = found->room == 0 ? 16 : found->room * 2;
-    found->items = found->items == NULL
-                       ? palloc(sizeof(mivaro_match) * found->room)
-                       : repalloc(found->items, sizeof(mivaro_match) * found->room);
+    /* Huge allocations: a text of a gigabyte may hold millions of SINs. */
+    found->items =
+        found->items == NULL
+            ? MemoryContextAllocHuge(CurrentMemoryContext, sizeof(mivaro_match) * found->room)
+            : repalloc_huge(found->items, sizeof(mivaro_match) * found->room);
   }
   found->items[found->count++] = *match;
 }
