@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <deque>
 #include <span>
 
 #include "mivaro/scan.h"
@@ -201,6 +200,41 @@ std::size_t SkipDismissedRuns(std::string_view text, std::size_t from) {
   return from;
 }
 
+// A queue of at most N items kept in place, so that finding numbers and
+// keywords allocates nothing once the scanner is made.
+template <typename T, std::size_t N>
+class Ring {
+ public:
+  bool empty() const { return size_ == 0; }
+  bool full() const { return size_ == N; }
+  std::size_t size() const { return size_; }
+  T& front() { return items_[first_]; }
+  const T& front() const { return items_[first_]; }
+  const T& operator[](std::size_t index) const { return items_[(first_ + index) % N]; }
+  // The caller makes room first: pushing onto a full ring drops its front.
+  void push_back(const T& item) {
+    if (full()) pop_front();
+    items_[(first_ + size_) % N] = item;
+    ++size_;
+  }
+  void pop_front() {
+    first_ = (first_ + 1) % N;
+    --size_;
+  }
+
+ private:
+  std::array<T, N> items_{};
+  std::size_t first_ = 0;
+  std::size_t size_ = 0;
+};
+
+// How many numbers may wait for their confidence at once: more than the
+// first line can hold while it tells whether the text is a table.
+constexpr std::size_t kMostPending = 1024;
+// How many keywords are kept: more than fit in the reach before and after a
+// number.
+constexpr std::size_t kMostKeywords = 1024;
+
 }  // namespace
 
 std::optional<std::string_view> SinColumnName(std::string_view headerCell) {
@@ -238,8 +272,8 @@ struct Scanner::State {
   bool ending = false;           // the text has no more than buffer holds
   std::size_t scan = 0;          // where the search for numbers goes on
   std::uint64_t keywordsTo = 0;  // how far keywords have been searched for
-  std::deque<Found> keywords;
-  std::deque<Pending> pending;
+  Ring<Found, kMostKeywords> keywords;
+  Ring<Pending, kMostPending> pending;
   Header header = Header::Unknown;
   char delimiter = ',';
   std::size_t sinColumn = 0;
@@ -319,7 +353,8 @@ struct Scanner::State {
   void Finish(Sink sink, void* context);
   void Work(Sink sink, void* context);
   bool ReadHeader();
-  bool SearchNumbers();
+  enum class Search { Done, Waiting, Full };
+  Search SearchNumbers();
   bool Dismisses(std::size_t first, std::size_t& next) const;
   enum class Reading { Candidate, NotOne, Waiting };
   Reading ReadCandidate(std::size_t first, std::size_t& end, Number& digits, bool& grouped,
@@ -532,14 +567,15 @@ bool Scanner::State::Dismisses(std::size_t first, std::size_t& next) const {
   return DismissedBy(before, static_cast<unsigned char>(buffer[end]), end - first);
 }
 
-// Searches the text for numbers from where the search stopped. Returns false
-// when it must wait for more text.
-bool Scanner::State::SearchNumbers() {
-  while (true) {
+// Searches the text for numbers from where the search stopped, until the
+// end of the text so far, or until it must wait for more, or until as many
+// numbers wait for their confidence as can.
+Scanner::State::Search Scanner::State::SearchNumbers() {
+  while (!pending.full()) {
     const std::size_t first = FindDigit(buffer, SkipDismissedRuns(buffer, scan));
     if (first == buffer.size()) {
       scan = first;
-      return true;
+      return Search::Done;
     }
     if (std::size_t next = 0; Dismisses(first, next)) {
       scan = next;
@@ -556,14 +592,14 @@ bool Scanner::State::SearchNumbers() {
     const Reading reading = ReadCandidate(first, end, digits, grouped, separator);
     if (reading == Reading::Waiting) {
       scan = first;
-      return false;
+      return Search::Waiting;
     }
     if (reading == Reading::NotOne) continue;
     bool waiting = false;
     const bool alone = StandsAlone(first, end, grouped, separator, waiting);
     if (waiting) {
       scan = first;
-      return false;
+      return Search::Waiting;
     }
     int sum = 0;
     if (!alone || !detail::SumOfNineDigits(std::string_view(digits.data(), digits.size()), sum) ||
@@ -579,6 +615,7 @@ bool Scanner::State::SearchNumbers() {
     pending.push_back(found);
     scan = end;
   }
+  return Search::Full;
 }
 
 // Returns the end of a keyword that starts at a place, or 0.
@@ -682,11 +719,18 @@ bool Scanner::State::Settle(Pending& p) {
     keywords.pop_front();
   }
   // Keywords are letters and a number is not: each lies before it or after.
-  const auto after = std::partition_point(keywords.begin(), keywords.end(),
-                                          [&](const Found& k) { return k.start < matchEnd; });
+  std::size_t after = 0;
+  for (std::size_t high = keywords.size(); after < high;) {
+    const std::size_t middle = after + (high - after) / 2;
+    if (keywords[middle].start < matchEnd) {
+      after = middle + 1;
+    } else {
+      high = middle;
+    }
+  }
   // The nearest keyword before it, within reach.
-  if (after != keywords.begin()) {
-    const Found& k = *std::prev(after);
+  if (after != 0) {
+    const Found& k = keywords[after - 1];
     if (k.end >= base &&
         Characters(Index(k.end), Index(match.offset), kKeywordReach) <= kKeywordReach) {
       return decide(Confidence::High, k.name);
@@ -695,9 +739,9 @@ bool Scanner::State::Settle(Pending& p) {
   // The first one after it, within reach, once the text has gone that far.
   p.afterCharacters += Characters(Index(p.countedTo), buffer.size(), kKeywordReach);
   p.countedTo = End();
-  if (after != keywords.end() &&
-      Characters(Index(matchEnd), Index(after->start), kKeywordReach) <= kKeywordReach) {
-    return decide(Confidence::High, after->name);
+  if (after != keywords.size() &&
+      Characters(Index(matchEnd), Index(keywords[after].start), kKeywordReach) <= kKeywordReach) {
+    return decide(Confidence::High, keywords[after].name);
   }
   if (p.afterCharacters <= kKeywordReach && !ending) return false;
   return decide(p.grouped ? Confidence::Medium : Confidence::Low, {});
@@ -730,7 +774,14 @@ void Scanner::State::Work(Sink sink, void* context) {
   // Numbers are searched for while the first line is still coming; they are
   // reported once it has told whether the text is a table with a SIN column.
   const bool headerRead = ReadHeader();
-  SearchNumbers();
+  // As many numbers as wait at most are settled and reported before the
+  // search goes on: with the text they stand in at hand, all of them can be
+  // but while the first line is coming, and that holds fewer.
+  while (SearchNumbers() == Search::Full) {
+    const std::size_t waiting = pending.size();
+    Report(sink, context);
+    if (pending.size() == waiting) break;
+  }
   Report(sink, context);
   if (headerRead) Trim();
 }

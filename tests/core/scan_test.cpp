@@ -207,6 +207,22 @@ TEST(Scanner, FindsAMatchFedOneByteAtATimeInBoundedMemory) {
   EXPECT_EQ(found.size(), 2U);
 }
 
+// More numbers in one piece than may wait for their confidence at once.
+TEST(Scanner, ReportsThousandsOfMatchesInOnePieceAsInSmallPieces) {
+  std::string text = "id\n";
+  for (int i = 0; i < 3000; ++i) text += "046454286 ";
+  const std::vector<Match> whole = Find(text, Confidence::Low);
+  EXPECT_EQ(whole.size(), 3000U);
+  Scanner scanner(Confidence::Low);
+  std::vector<Match> found;
+  const auto keep = [&](const Match& match) { found.push_back(match); };
+  for (std::size_t at = 0; at < text.size(); at += 7) {
+    scanner.Feed(std::string_view(text).substr(at, 7), keep);
+  }
+  scanner.Finish(keep);
+  EXPECT_EQ(WrittenAll(found), WrittenAll(whole));
+}
+
 // The C API over the same scanner, with the names and keywords as C strings.
 TEST(ScannerCApi, ReportsMatchesThroughTheSink) {
   mivaro_scanner* scanner = mivaro_scanner_create(MIVARO_CONFIDENCE_MEDIUM);
