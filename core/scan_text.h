@@ -67,7 +67,7 @@ struct Keyword {
   bool capitalsOnly = false;
 };
 
-inline constexpr std::array<Keyword, 10> kKeywords{{
+inline constexpr std::array<Keyword, 9> kKeywords{{
     {"social insurance", "social insurance"},
     {"social ins", "social ins"},
     {"soc ins", "soc ins"},
