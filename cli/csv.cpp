@@ -3,7 +3,8 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
+
+#include "cli/words.h"
 
 namespace mivaro::cli {
 
@@ -12,31 +13,14 @@ using namespace std::string_view_literals;
 namespace {
 
 // Whether a field holds the delimiter, a quote or a line break, eight bytes
-// at a time: a byte equals c where the word xor c has a zero byte.
+// at a time; a short field is padded with its own first byte, which answers
+// for itself.
 bool NeedsQuotes(std::string_view field, char delimiter) {
   if (field.empty()) return false;
-  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-  constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
-  const auto holds = [](std::uint64_t word, char c) {
-    const std::uint64_t x = word ^ (kOnes * static_cast<unsigned char>(c));
-    return (x - kOnes) & ~x & kHighs;
-  };
-  const auto special = [&](std::uint64_t word) {
-    return (holds(word, '"') | holds(word, '\r') | holds(word, '\n') | holds(word, delimiter)) != 0;
-  };
-  // A field shorter than a word is padded with its own first byte, which
-  // answers for itself.
-  std::uint64_t word = kOnes * static_cast<unsigned char>(field.front());
-  if (field.size() < sizeof word) {
-    std::memcpy(&word, field.data(), field.size());
-    return special(word);
-  }
-  for (std::size_t at = 0; at + sizeof word < field.size(); at += sizeof word) {
-    std::memcpy(&word, field.data() + at, sizeof word);
-    if (special(word)) return true;
-  }
-  std::memcpy(&word, field.data() + field.size() - sizeof word, sizeof word);
-  return special(word);
+  return AnyWord(field, field.front(), [delimiter](std::uint64_t word) {
+    return BytesEqual(word, '"') | BytesEqual(word, '\r') | BytesEqual(word, '\n') |
+           BytesEqual(word, delimiter);
+  });
 }
 
 bool StartsLikeAFormula(std::string_view field) {

@@ -3,11 +3,10 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdint>
-#include <cstring>
 #include <iterator>
 #include <span>
 
+#include "cli/words.h"
 #include "text/utf8.h"
 
 namespace mivaro::cli {
@@ -68,38 +67,8 @@ std::size_t ColumnWidthAbove0300(char32_t codePoint) {
   return InRanges(kWide, codePoint) ? 2 : 1;
 }
 
-namespace {
-
-constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
-
-// Zero when every byte of a word is printable ASCII: subtracting 0x20 from
-// each byte borrows into a high bit the byte did not have where one is below
-// 0x20, and adding 1 to each (or the byte itself) sets one where one is above
-// 0x7E.
-constexpr std::uint64_t NotPrintable(std::uint64_t word) {
-  return (((word - kOnes * 0x20) & ~word) | (word + kOnes) | word) & kHighs;
-}
-
-std::uint64_t LoadWord(const char* bytes) {
-  std::uint64_t word;
-  std::memcpy(&word, bytes, sizeof word);
-  return word;
-}
-
-}  // namespace
-
 bool IsPrintableAscii(std::string_view text) {
-  if (text.size() < sizeof(std::uint64_t)) {
-    std::uint64_t word = kOnes * 'A';  // printable padding
-    std::memcpy(&word, text.data(), text.size());
-    return NotPrintable(word) == 0;
-  }
-  for (std::size_t at = 0; at + sizeof(std::uint64_t) < text.size(); at += sizeof(std::uint64_t)) {
-    if (NotPrintable(LoadWord(text.data() + at)) != 0) return false;
-  }
-  // The last word, which may overlap the one before.
-  return NotPrintable(LoadWord(text.data() + text.size() - sizeof(std::uint64_t))) == 0;
+  return !AnyWord(text, 'A', NotPrintable);
 }
 
 void AppendJsonEscaped(TextBuffer& out, std::string_view text) {

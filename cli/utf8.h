@@ -17,10 +17,13 @@ bool IsPrintableAscii(std::string_view text);
 // always valid JSON in valid UTF-8.
 void AppendJsonEscaped(TextBuffer& out, std::string_view text);
 
+// ColumnWidth from U+0300 on, out of line: the tables of wide and
+// zero-width characters.
+std::size_t ColumnWidthAbove0300(char32_t codePoint);
+
 // Returns how many terminal columns a printable character takes: 2 for East
 // Asian wide and fullwidth characters and emoji, 0 for combining marks and
 // other zero-width characters, 1 for the rest.
-std::size_t ColumnWidthAbove0300(char32_t codePoint);
 inline std::size_t ColumnWidth(char32_t codePoint) {
   if (codePoint < 0x300) return 1;
   // General punctuation, spaces among them, comes in cells most often.

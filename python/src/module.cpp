@@ -385,20 +385,22 @@ mivaro::Confidence ConfidenceOf(const std::string& name) {
   return *confidence;
 }
 
-// Texts past this many bytes are scanned with the GIL released.
-constexpr std::size_t kReleaseGilBytes = 65536;
+// Returns scan(text), with the GIL released for a text past 64 KiB, where
+// other threads gain more than the release costs.
+template <typename Scan>
+auto Scanned(std::string_view text, const Scan& scan) {
+  constexpr std::size_t kReleaseGilBytes = 65536;
+  if (text.size() <= kReleaseGilBytes) return scan(text);
+  py::gil_scoped_release released;
+  return scan(text);
+}
 
 std::vector<PyMatch> Find(py::handle text, const std::string& minimum) {
   const mivaro::Confidence confidence = ConfidenceOf(minimum);
   const Utf8 utf8(text);
   const std::string_view bytes = utf8.View();
-  std::vector<mivaro::Match> matches;
-  if (bytes.size() > kReleaseGilBytes) {
-    py::gil_scoped_release released;
-    matches = mivaro::Find(bytes, confidence);
-  } else {
-    matches = mivaro::Find(bytes, confidence);
-  }
+  const std::vector<mivaro::Match> matches =
+      Scanned(bytes, [&](std::string_view all) { return mivaro::Find(all, confidence); });
   // Byte offsets to str indices: every byte but a UTF-8 continuation byte
   // starts a code point (a lone surrogate's three bytes too).
   std::vector<PyMatch> found;
@@ -423,13 +425,9 @@ std::vector<PyMatch> Find(py::handle text, const std::string& minimum) {
 py::str Redact(py::handle text, const std::string& minimum, bool allDigits) {
   const mivaro::Confidence confidence = ConfidenceOf(minimum);
   const Utf8 utf8(text);
-  std::string redacted;
-  if (utf8.View().size() > kReleaseGilBytes) {
-    py::gil_scoped_release released;
-    redacted = mivaro::Redact(utf8.View(), confidence, allDigits);
-  } else {
-    redacted = mivaro::Redact(utf8.View(), confidence, allDigits);
-  }
+  const std::string redacted = Scanned(utf8.View(), [&](std::string_view all) {
+    return mivaro::Redact(all, confidence, allDigits);
+  });
   // Back to a str, lone surrogates and all: only ASCII digits changed.
   PyObject* decoded = PyUnicode_DecodeUTF8(
       redacted.data(), static_cast<Py_ssize_t>(redacted.size()), "surrogatepass");
