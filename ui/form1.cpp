@@ -15,9 +15,7 @@
 #include <QPushButton>
 #include <QStringList>
 
-#include "ui/entry.h"
-#include "ui/evaluation.h"
-#include "ui/region_messages.h"
+#include "ui/about.h"
 #include "ui/toolkit.h"
 #include "ui/translations.h"
 
@@ -67,11 +65,6 @@ constexpr int kFontPointSize = 8;
 void PlaceWidget(QWidget* widget, const Place& place) {
   widget->setGeometry(Twips(place.left), Twips(place.top), Twips(place.width), Twips(place.height));
 }
-
-// The contact lines of the About message. Mivaro publishes no personal
-// accounts, so these are neutral values.
-constexpr char kEmail[] = "mivaro@example.org";
-constexpr char kBlog[] = "https://example.org/mivaro";
 
 }  // namespace
 
@@ -201,45 +194,19 @@ void Form1::Form_Load() {
 }
 
 void Form1::Command1_Click() {
+  RunValidate(state_, ToUtf8(Text1->text()), *this);
+}
+
+void Form1::HideGenerated() {
   Label3->setVisible(false);
-  state_.NumberText = ToUtf8(Text1->text());
+}
 
-  switch (ClassifyEntry(state_.NumberText)) {
-    case EntryKind::TooLong:
-      services_.showMessage(this, tr("SIN # is only 9 digits!"));
-      Text1->setText(QString());
-      return;
-    // A short entry or one with other characters is never evaluated: it would
-    // reuse digits an earlier number left in the tables. The entry stays in
-    // Text1 so the user can correct it.
-    case EntryKind::NotDigitsOnly:
-      services_.showMessage(this, tr("SIN # must contain only digits!"));
-      return;
-    case EntryKind::TooShort:
-      services_.showMessage(this, tr("SIN # must be 9 digits!"));
-      return;
-    case EntryKind::WellFormed:
-      break;
-  }
+void Form1::ClearEntry() {
+  Text1->setText(QString());
+}
 
-  const EvaluationResult result =
-      EvaluateNumber(state_.NumberText, state_.DigitTable, state_.WeightedTable);
-  state_.CheckSum = result.CheckSum;
-  ShowCheckLabels(result);
-
-  // Well formed, so the first character is a digit and has a group.
-  const RegionGroup group = RegionForDigit(state_.NumberText.front()).value();
-  WriteRegionFlags(RegionFlagsFor(group));
-
-  if (const auto message = RegionMessage(group, CoreTextUtf8)) {
-    services_.showMessage(this, FromUtf8(*message));
-  }
-  state_.IsValid = result.IsValid;
-  if (!state_.IsValid) {
-    services_.showMessage(this, tr("SIN is INVALID"));
-  } else if (const auto series = SeriesMessage(group)) {
-    services_.showMessage(this, CoreText(*series));
-  }
+void Form1::ShowMessage(std::span<const ShownLine> lines) {
+  services_.showMessage(this, Shown(lines));
 }
 
 void Form1::Command2_Click() {
@@ -256,17 +223,13 @@ void Form1::About_Click() {
 }
 
 QString Form1::AboutMessage() const {
-  const QString name = QStringLiteral("Mivaro v") + FromUtf8(state_.AppVersion);
-  return QStringList{
-      //: The first line of About: %1 is the program's name and version.
-      tr("%1 by the Mivaro developers").arg(name),
-      name,
-      tr("E-Mail: %1").arg(QString::fromLatin1(kEmail)),
-      tr("Twitter: %1").arg(tr("not published")),
-      tr("BitCoin: %1").arg(tr("not published")),
-      tr("Blog: %1").arg(QString::fromLatin1(kBlog)),
+  QStringList lines;
+  for (const AboutLine& line : AboutLines(state_.AppVersion)) {
+    const QString value =
+        line.translateValue ? Shown(ShownLine{kWindowContext, line.value}) : FromUtf8(line.value);
+    lines << Shown(line.text).arg(value);
   }
-      .join(QStringLiteral("\r\n"));
+  return lines.join(QStringLiteral("\r\n"));
 }
 
 void Form1::AttemptBegun(std::uint64_t Attempts) {

@@ -3,11 +3,14 @@
 
 // Form1 is Mivaro's one window. How data flows through it:
 //
-//  Validate  Command1_Click reads Text1 into state_.NumberText, refuses entries
-//            that are not nine ASCII digits with a message box, else runs
-//            EvaluateNumber on state_'s tables, writes the check string and sum
-//            into Label2 and Label1, ticks Check1..Check13 from RegionForDigit's
-//            flags and shows the region, "invalid" and series messages in order.
+//  Validate  Command1_Click hands Text1's text, state_ and Form1 itself as the
+//            ValidateView to RunValidate, which keeps it in state_.NumberText,
+//            refuses entries that are not nine ASCII digits with a message
+//            box, else runs EvaluateNumber on state_'s tables, has the check
+//            string and sum written into Label2 and Label1, Check1..Check13
+//            ticked from RegionForDigit's flags and the region, "invalid" and
+//            series messages shown in order. (The web page runs the same
+//            RunValidate and GenerateValidNumber with a view of its own.)
 //  Generate  Command2_Click reads Check1..Check13 into RegionFlags and hands
 //            them, state_ and the random source to GenerateValidNumber, with
 //            Form1 itself as the AttemptObserver: each attempt writes Label3,
@@ -16,8 +19,8 @@
 // Every message box, every pause and every random value goes through the
 // Form1Services the window was built with, so tests can record the messages,
 // skip the pauses and script the draws. Every text shown is the window's own
-// tr() text or a text of the rules' tables passed through CoreText, so both
-// appear in the language whose translation the program installed.
+// tr() text or a ShownLine of the rules passed through Shown, so both appear
+// in the language whose translation the program installed.
 
 #include <mivaro/regions.h>
 
@@ -28,6 +31,7 @@
 #include <memory>
 
 #include "ui/random_source.h"
+#include "ui/validate_command.h"
 #include "ui/window_generator.h"
 #include "ui/window_state.h"
 
@@ -54,7 +58,7 @@ struct Form1Services {
 // Returns Mivaro's window icon, in the sizes title bars and task bars use.
 QIcon AppIcon();
 
-class Form1 final : public QMainWindow, private AttemptObserver {
+class Form1 final : public QMainWindow, private AttemptObserver, private ValidateView {
   Q_OBJECT
 
  public:
@@ -89,9 +93,13 @@ class Form1 final : public QMainWindow, private AttemptObserver {
   void CandidateDrawn(std::string_view NumberText) override;
   void CandidateEvaluated(const EvaluationResult& result) override;
 
-  void ShowCheckLabels(const EvaluationResult& result);
+  void HideGenerated() override;
+  void ClearEntry() override;
+  void ShowCheckLabels(const EvaluationResult& result) override;
+  void WriteRegionFlags(const RegionFlags& flags) override;
+  void ShowMessage(std::span<const ShownLine> lines) override;
+
   RegionFlags ReadRegionFlags() const;
-  void WriteRegionFlags(const RegionFlags& flags);
 
   Form1Services services_;
   WindowState state_;

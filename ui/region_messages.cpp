@@ -51,13 +51,10 @@ std::optional<std::string_view> RegionText(RegionGroup group) {
   return text;
 }
 
-std::optional<std::string> RegionMessage(RegionGroup group, ShownText shown) {
+std::optional<std::array<ShownLine, 2>> RegionMessageLines(RegionGroup group) {
   const auto text = RegionText(group);
   if (!text) return std::nullopt;
-  const auto show = [shown](std::string_view part) {
-    return shown != nullptr ? shown(part) : std::string(part);
-  };
-  return show(kRegionMessageLead) + "\r\n" + show(*text);
+  return std::array<ShownLine, 2>{{{kTextContext, kRegionMessageLead}, {kTextContext, *text}}};
 }
 
 std::optional<std::string_view> SeriesMessage(RegionGroup group) {

@@ -7,9 +7,11 @@
 
 #include <mivaro/regions.h>
 
+#include <array>
 #include <optional>
-#include <string>
 #include <string_view>
+
+#include "ui/shown_line.h"
 
 namespace mivaro {
 
@@ -20,14 +22,10 @@ inline constexpr std::string_view kRegionMessageLead =
 // Returns the region text of a group ("Quebec", ...), or nothing for a series.
 std::optional<std::string_view> RegionText(RegionGroup group);
 
-// Turns a text of the tables into the text shown, for example its
-// translation; none shows it as it is.
-using ShownText = std::string (*)(std::string_view text);
-
-// Returns the message shown for a region group whether or not the number
-// passes: "SIN is VALID for:", CR LF, the region text, each as shown. Nothing
-// for a series.
-std::optional<std::string> RegionMessage(RegionGroup group, ShownText shown = nullptr);
+// Returns the lines of the message shown for a region group whether or not
+// the number passes: "SIN is VALID for:" and the region text, each to be
+// shown in the view's language. Nothing for a series.
+std::optional<std::array<ShownLine, 2>> RegionMessageLines(RegionGroup group);
 
 // Returns the message shown for a series only when the number passes, or
 // nothing for a region group.

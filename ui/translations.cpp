@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
+#include <QStringList>
 #include <QTranslator>
 #include <memory>
 
@@ -35,12 +36,21 @@ void InstallTranslations(QCoreApplication& app, const QLocale& locale) {
 }
 
 QString CoreText(std::string_view text) {
-  const std::string source(text);  // translate() wants it terminated
-  return QCoreApplication::translate(kTextContext, source.c_str());
+  return Shown(ShownLine{kTextContext, text});
 }
 
-std::string CoreTextUtf8(std::string_view text) {
-  return CoreText(text).toStdString();
+QString Shown(const ShownLine& line) {
+  // translate() wants both terminated.
+  const std::string source(line.text);
+  if (line.context.empty()) return QString::fromStdString(source);
+  const std::string context(line.context);
+  return QCoreApplication::translate(context.c_str(), source.c_str());
+}
+
+QString Shown(std::span<const ShownLine> lines) {
+  QStringList shown;
+  for (const ShownLine& line : lines) shown << Shown(line);
+  return shown.join(QStringLiteral("\r\n"));
 }
 
 }  // namespace mivaro::ui

@@ -3,8 +3,10 @@
 
 #include <QLocale>
 #include <QString>
-#include <string>
+#include <span>
 #include <string_view>
+
+#include "ui/shown_line.h"
 
 class QCoreApplication;
 
@@ -19,6 +21,10 @@ void InstallTranslations(QCoreApplication& app, const QLocale& locale = QLocale(
 // Returns a text of the rules' tables (see MIVARO_TRANSLATABLE) as shown:
 // translated into the installed language, or as it is.
 QString CoreText(std::string_view text);
-std::string CoreTextUtf8(std::string_view text);
+
+// Returns a text of the rules in the installed language, or as it is when
+// its context is empty; several lines are joined by CR LF, one line break.
+QString Shown(const ShownLine& line);
+QString Shown(std::span<const ShownLine> lines);
 
 }  // namespace mivaro::ui

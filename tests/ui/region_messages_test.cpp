@@ -33,9 +33,12 @@ TEST(RegionMessages, NameTheRegionsOfAGroupOrTheSeries) {
   for (const MessageRow& row : kRows) {
     SCOPED_TRACE(static_cast<int>(row.group));
     if (row.regionText) {
-      EXPECT_EQ(RegionMessage(row.group), "SIN is VALID for:\r\n" + std::string(*row.regionText));
+      const auto lines = RegionMessageLines(row.group);
+      ASSERT_TRUE(lines.has_value());
+      EXPECT_EQ((*lines)[0].text, "SIN is VALID for:");
+      EXPECT_EQ((*lines)[1].text, *row.regionText);
     } else {
-      EXPECT_EQ(RegionMessage(row.group), std::nullopt);
+      EXPECT_EQ(RegionMessageLines(row.group), std::nullopt);
     }
     EXPECT_EQ(SeriesMessage(row.group), row.seriesMessage);
   }
