@@ -7,12 +7,15 @@ Usage: licence_headers.py SOURCE-DIRECTORY
 import os
 import sys
 
-CHECKED = (".cpp", ".h", ".in", ".py", ".txt", ".cmake", ".sh", ".xml", ".svg", ".desktop")
+CHECKED = (".cpp", ".h", ".in", ".py", ".txt", ".cmake", ".sh", ".xml", ".svg", ".desktop",
+           ".js", ".mjs", ".d.ts", ".css")
 SCRIPTS = ("scripts", ".ci", "packaging")  # extensionless scripts live here
-SKIPPED = (".git", "corpus")  # a fuzz corpus holds inputs, not sources
+SKIPPED = (".git", "corpus", "node_modules")  # a fuzz corpus holds inputs, not sources
 # Debian's formats for these have no comment lines; the copyright file is the
-# licence statement itself.
-EXEMPT = ("packaging/copyright.d", "packaging/changelog.in")
+# licence statement itself. JSON has no comments either: the npm package
+# states its licence in its own field.
+EXEMPT = ("packaging/copyright.d", "packaging/changelog.in", "web/package/package.json.in",
+          "web/site/manifest.webmanifest.in")
 
 
 def sources(root):

@@ -18,49 +18,13 @@
 #include "ui/about.h"
 #include "ui/toolkit.h"
 #include "ui/translations.h"
+#include "ui/window_layout.h"
 
 namespace mivaro::ui {
 namespace {
 
-// The window's client area, below the menu bar, in twips.
-constexpr int kClientWidth = 5235;
-constexpr int kClientHeight = 1335;
-
-struct Place {
-  int left, top, width, height;  // twips
-};
-
-constexpr Place kText1{2040, 120, 1095, 285};
-constexpr Place kCommand1{930, 120, 855, 375};
-constexpr Place kCommand2{3330, 120, 975, 375};
-constexpr Place kLabel1{2250, 1080, 360, 195};
-constexpr Place kLabel2{405, 1080, 360, 195};
-constexpr Place kLabel3{3930, 1080, 795, 195};
-
-// Check1..Check13: two staggered rows, each alphabetical from left to right.
-constexpr std::array<Place, kRegionBoxCount> kCheckPlaces{{
-    {517, 600, 615, 195},   // AB
-    {1080, 600, 615, 195},  // BC
-    {1717, 600, 615, 195},  // MB
-    {2317, 600, 615, 195},  // NB
-    {765, 840, 615, 195},   // NU
-    {1365, 840, 735, 195},  // NWT
-    {2055, 840, 615, 195},  // ON
-    {2655, 840, 615, 195},  // PEI
-    {2917, 600, 615, 195},  // NF
-    {3255, 840, 615, 195},  // QC
-    {3840, 840, 585, 195},  // YT
-    {3517, 600, 615, 195},  // NS
-    {4102, 600, 615, 195},  // SK
-}};
-
 // The most characters Text1 takes, Qt's own default.
 constexpr int kTextMaxLength = 32767;
-
-// Qt's default font is larger than the one the twip layout was drawn for, and
-// would clip the check-box captions at their 13-pixel height; this size shows
-// every caption whole.
-constexpr int kFontPointSize = 8;
 
 void PlaceWidget(QWidget* widget, const Place& place) {
   widget->setGeometry(Twips(place.left), Twips(place.top), Twips(place.width), Twips(place.height));

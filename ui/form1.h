@@ -63,7 +63,7 @@ class Form1 final : public QMainWindow, private AttemptObserver, private Validat
 
  public:
   // The pause after each generated candidate is shown.
-  static constexpr std::chrono::milliseconds GeneratePauseMs{75};
+  static constexpr std::chrono::milliseconds GeneratePauseMs = kGeneratePause;
 
   // Builds the window with its controls and menu and runs start-up; missing
   // services are replaced by the real ones.

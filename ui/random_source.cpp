@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "ui/random_source.h"
 
-#include <bit>
 #include <chrono>
+#include <cstring>
 #include <ctime>
 
 namespace mivaro {
@@ -10,7 +10,12 @@ namespace mivaro {
 void DefaultRandomSource::Reseed(float seed) {
   // The seed's bit pattern, not its rounded value, so that seeds a fraction of
   // a second apart give different sequences.
-  generator_.seed(std::bit_cast<std::uint32_t>(seed));
+  // (memcpy rather than std::bit_cast, which the WebAssembly build's
+  // standard library lacks.)
+  static_assert(sizeof(seed) == sizeof(std::uint32_t));
+  std::uint32_t bits = 0;
+  std::memcpy(&bits, &seed, sizeof bits);
+  generator_.seed(bits);
 }
 
 float SecondsSinceMidnight() {

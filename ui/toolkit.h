@@ -19,14 +19,6 @@ namespace mivaro::ui {
 // The title of every message box.
 inline constexpr char kMessageTitle[] = "Mivaro";
 
-// Twips (1/1440 inch) in one device-independent pixel at 96 dots per inch.
-inline constexpr int kTwipsPerPixel = 15;
-
-// Returns a layout length in twips as device-independent pixels, rounded.
-constexpr int Twips(int twips) {
-  return (2 * twips + kTwipsPerPixel) / (2 * kTwipsPerPixel);
-}
-
 // Shows a modal message box with the text, one OK button, no icon and the
 // title "Mivaro", and returns once the user has closed it. A CR LF in the text
 // is one line break.

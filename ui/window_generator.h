@@ -4,6 +4,7 @@
 #include <mivaro/regions.h>
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -30,6 +31,9 @@ class AttemptObserver {
  protected:
   ~AttemptObserver() = default;
 };
+
+// How long each generated candidate stays shown before it is evaluated.
+inline constexpr std::chrono::milliseconds kGeneratePause{75};
 
 // The digits a draw can give, each equally likely: 1 to 9, never 0.
 inline constexpr std::array<int, 9> kDrawnDigits{1, 2, 3, 4, 5, 6, 7, 8, 9};

@@ -1,0 +1,310 @@
+// SPDX-License-Identifier: Apache-2.0
+// Mivaro's SIN rules for JavaScript: the C++ library compiled to WebAssembly
+// (mivaro-wasm.js, which embeds it), with this file turning strings into the
+// module's UTF-8 bytes and its answers back into JavaScript values. No rule
+// is decided here.
+import createMivaroModule from "./mivaro-wasm.js";
+
+const wasm = await createMivaroModule();
+const encoder = new TextEncoder();
+const STYLES = new Map([["bare", 0], ["spaced", 1], ["dashed", 2]]);
+const CONFIDENCES = new Map([["low", 1], ["medium", 2], ["high", 3]]);
+const CONFIDENCE_NAMES = ["", "low", "medium", "high"];
+// The most numbers one generate() call returns: an array of strings this
+// long already takes tens of megabytes.
+const MOST_GENERATED = 1_000_000;
+// isValidMany() copies this many entries into the module at a time, so its
+// memory stays small however long the array.
+const MANY_CHUNK = 16384;
+
+/** An entry that is not a valid SIN; its message is the library's reason. */
+export class ValidationError extends Error {
+  constructor(message) {
+    super(message);
+    this.name = "ValidationError";
+  }
+}
+
+// A buffer in the module's memory, kept for the next call and grown as needed.
+class Scratch {
+  constructor() {
+    this.at = 0;
+    this.size = 0;
+  }
+
+  reserve(size) {
+    if (size > this.size) {
+      if (this.at !== 0) wasm._free(this.at);
+      this.size = Math.max(size, 2 * this.size, 1024);
+      this.at = wasm._malloc(this.size);
+      if (this.at === 0) {
+        this.size = 0;
+        throw new RangeError("not enough memory for the text");
+      }
+    }
+    return this.at;
+  }
+}
+
+const textBuffer = new Scratch();
+const sideBuffer = new Scratch();
+
+// Writes a string as UTF-8 at an address with room for 3 bytes per UTF-16
+// unit (a lone surrogate becomes U+FFFD, as TextEncoder writes it); returns
+// how many bytes it took. ASCII, the usual case, is copied a unit at a time.
+function writeUtf8(text, at) {
+  const heap = wasm.HEAPU8;
+  const length = text.length;
+  let i = 0;
+  for (; i < length; i++) {
+    const unit = text.charCodeAt(i);
+    if (unit >= 0x80) break;
+    heap[at + i] = unit;
+  }
+  if (i === length) return length;
+  const { written } = encoder.encodeInto(text.slice(i), heap.subarray(at + i, at + 3 * length));
+  return i + written;
+}
+
+// Copies a string into the text buffer; returns its UTF-8 length in bytes.
+function put(text) {
+  return writeUtf8(text, textBuffer.reserve(3 * text.length + 1));
+}
+
+function lastText() {
+  return wasm.UTF8ToString(wasm._web_text(), wasm._web_text_length());
+}
+
+function requireString(value, name) {
+  if (typeof value !== "string") throw new TypeError(`${name} must be a string`);
+}
+
+function styleOf(style) {
+  const value = STYLES.get(style);
+  if (value === undefined) throw new RangeError("style must be bare, spaced or dashed");
+  return value;
+}
+
+function confidenceOf(minConfidence) {
+  const value = CONFIDENCES.get(minConfidence);
+  if (value === undefined) throw new RangeError("minConfidence must be low, medium or high");
+  return value;
+}
+
+/** Returns whether entry is a valid SIN: nine digits, bare or grouped 3-3-3. */
+export function isValid(entry) {
+  if (typeof entry !== "string") return false;
+  const length = put(entry);
+  return wasm._mivaro_is_valid(textBuffer.at, length) === 1;
+}
+
+/** Returns, for each entry of an array, whether it is a valid SIN. */
+export function isValidMany(entries) {
+  if (!Array.isArray(entries)) throw new TypeError("entries must be an array");
+  const valid = new Array(entries.length);
+  for (let first = 0; first < entries.length; first += MANY_CHUNK) {
+    const count = Math.min(MANY_CHUNK, entries.length - first);
+    let units = 0;
+    for (let i = 0; i < count; i++) {
+      const entry = entries[first + i];
+      if (typeof entry === "string") units += entry.length;
+    }
+    const text = textBuffer.reserve(3 * units + 1);
+    const side = sideBuffer.reserve(5 * count);  // the lengths, then the answers
+    let at = text;
+    for (let i = 0; i < count; i++) {
+      const entry = entries[first + i];
+      const length = typeof entry === "string" ? writeUtf8(entry, at) : 0;
+      wasm.HEAPU32[(side >> 2) + i] = length;
+      at += length;
+    }
+    const answers = side + 4 * count;
+    wasm._web_is_valid_many(text, side, count, answers);
+    const heap = wasm.HEAPU8;
+    for (let i = 0; i < count; i++) {
+      valid[first + i] = heap[answers + i] === 1 && typeof entries[first + i] === "string";
+    }
+  }
+  return valid;
+}
+
+/** Returns what a check finds out about entry: the fields of validate --json. */
+export function check(entry) {
+  requireString(entry, "entry");
+  const length = put(entry);
+  wasm._web_check(textBuffer.at, length);
+  const { reason, ...result } = JSON.parse(lastText());
+  return result;
+}
+
+function written(entry, style, mask) {
+  requireString(entry, "entry");
+  const value = styleOf(style);
+  const length = put(entry);
+  if (wasm._web_format(textBuffer.at, length, value, mask) !== 1) {
+    throw new ValidationError(lastText());
+  }
+  return lastText();
+}
+
+/** Returns a valid SIN written in a style; throws ValidationError otherwise. */
+export function format(entry, style = "spaced") {
+  return written(entry, style, 0);
+}
+
+/** Returns a valid SIN in a style with all but its last three digits as '*'. */
+export function mask(entry, style = "spaced") {
+  return written(entry, style, 1);
+}
+
+function randomSeed() {
+  const words = new Uint32Array(2);
+  if (globalThis.crypto?.getRandomValues) {
+    globalThis.crypto.getRandomValues(words);
+  } else {
+    words[0] = Math.random() * 2 ** 32;
+    words[1] = Math.random() * 2 ** 32;
+  }
+  return words;
+}
+
+function seedWords(seed) {
+  if (seed === undefined || seed === null) return randomSeed();
+  const value = typeof seed === "number" && Number.isSafeInteger(seed) ? BigInt(seed) : seed;
+  if (typeof value !== "bigint" || value < 0n || value >= 2n ** 64n) {
+    throw new RangeError("seed must be a whole number from 0 to 18446744073709551615");
+  }
+  return [Number(value & 0xffffffffn), Number(value >> 32n)];
+}
+
+function regionBits(regions) {
+  if (regions === undefined || regions === null) return 0;
+  const list = Array.isArray(regions) ? regions.join(",") : regions;
+  requireString(list, "regions");
+  const length = put(list);
+  const bits = sideBuffer.reserve(4);
+  if (wasm._web_parse_regions(textBuffer.at, length, bits) !== 1) {
+    throw new RangeError(`regions: ${lastText()}`);
+  }
+  return wasm.HEAPU32[bits >> 2];
+}
+
+// Returns [has a first digit, the digit] as the module takes them. A whole
+// number out of range goes through: the library refuses it in its own words.
+function firstDigitOf(firstDigit) {
+  if (firstDigit === undefined || firstDigit === null) return [0, 0];
+  if (!Number.isInteger(firstDigit) || Math.abs(firstDigit) > 2 ** 31 - 1) {
+    throw new TypeError("firstDigit must be a whole number from 0 to 9");
+  }
+  return [1, firstDigit];
+}
+
+/**
+ * Returns count valid SINs (nine digits each): the numbers mivaro-cli
+ * generate prints for the same options and seed.
+ */
+export function generate({
+  count = 1,
+  seed,
+  regions,
+  firstDigit,
+  digits = "1-9",
+  unique = false,
+} = {}) {
+  if (!Number.isInteger(count) || count < 1 || count > MOST_GENERATED) {
+    throw new RangeError(`count must be a whole number from 1 to ${MOST_GENERATED}`);
+  }
+  if (digits !== "1-9" && digits !== "0-9") throw new RangeError('digits must be "1-9" or "0-9"');
+  const [low, high] = seedWords(seed);
+  const bits = regionBits(regions);
+  const [hasFirst, first] = firstDigitOf(firstDigit);
+  const out = textBuffer.reserve(9 * count);
+  if (wasm._web_generate(bits, hasFirst, first, digits === "0-9" ? 1 : 0, unique ? 1 : 0, low, high,
+    count, out) !== 1) {
+    throw new RangeError(lastText());
+  }
+  const all = wasm.UTF8ToString(out, 9 * count);
+  const numbers = new Array(count);
+  for (let i = 0; i < count; i++) numbers[i] = all.slice(9 * i, 9 * i + 9);
+  return numbers;
+}
+
+// Turns the UTF-8 byte offsets of a text, in ascending order, into its
+// string indices, in place.
+function toIndices(text, offsets) {
+  let byte = 0;
+  let index = 0;
+  for (let k = 0; k < offsets.length; k++) {
+    while (byte < offsets[k]) {
+      const unit = text.charCodeAt(index);
+      if (unit < 0x80) {
+        byte += 1;
+      } else if (unit < 0x800) {
+        byte += 2;
+      } else if (unit >= 0xd800 && unit < 0xdc00 && (text.charCodeAt(index + 1) & 0xfc00) === 0xdc00) {
+        byte += 4;  // a pair: two units, one character of four bytes
+        index += 1;
+      } else {
+        byte += 3;  // the rest of the plane, and a lone surrogate as U+FFFD
+      }
+      index += 1;
+    }
+    offsets[k] = index;
+  }
+}
+
+/**
+ * Returns the SINs found in a text, in order: each its start and end (string
+ * indices: text.slice(start, end) is the SIN as written), its nine digits,
+ * its confidence and the keyword that made it high, or null.
+ */
+export function find(text, { minConfidence = "medium" } = {}) {
+  requireString(text, "text");
+  const minimum = confidenceOf(minConfidence);
+  const bytes = put(text);
+  const count = wasm._web_find(textBuffer.at, bytes, minimum);
+  const records = wasm._web_matches() >> 2;
+  const words = wasm.HEAPU32;
+  const ends = new Array(2 * count);
+  const matches = new Array(count);
+  for (let i = 0; i < count; i++) {
+    const record = records + 7 * i;
+    ends[2 * i] = words[record];
+    ends[2 * i + 1] = words[record] + words[record + 1];
+    const keyword = wasm.UTF8ToString(words[record + 3]);
+    matches[i] = {
+      start: 0,
+      end: 0,
+      number: wasm.UTF8ToString(4 * (record + 4), 9),
+      confidence: CONFIDENCE_NAMES[words[record + 2]],
+      keyword: keyword === "" ? null : keyword,
+    };
+  }
+  // Matches never overlap, so their starts and ends ascend together.
+  if (bytes !== text.length) toIndices(text, ends);
+  for (let i = 0; i < count; i++) {
+    matches[i].start = ends[2 * i];
+    matches[i].end = ends[2 * i + 1];
+  }
+  return matches;
+}
+
+/**
+ * Returns a text with the SINs found in it redacted: their digits as '*',
+ * all but the last three or, with allDigits, all nine. Nothing else changes.
+ */
+export function redact(text, { minConfidence = "medium", allDigits = false } = {}) {
+  const matches = find(text, { minConfidence });
+  if (matches.length === 0) return text;
+  const pieces = [];
+  let from = 0;
+  for (const { start, end } of matches) {
+    const match = text.slice(start, end);
+    const length = put(match);
+    wasm._mivaro_redact_digits(textBuffer.at, length, allDigits ? 1 : 0);
+    pieces.push(text.slice(from, start), wasm.UTF8ToString(textBuffer.at, length));
+    from = end;
+  }
+  pieces.push(text.slice(from));
+  return pieces.join("");
+}
