@@ -58,8 +58,34 @@ bool Evaluate(const char* digits, Result& result) {
 // What may stand between the three groups of a SIN: a space or hyphen as
 // people type them, and the thousands separators of Canadian number formats
 // (a comma, and in French a no-break or narrow no-break space).
-bool IsGroupSeparator(char32_t c) {
+constexpr bool IsGroupSeparator(char32_t c) {
   return c == U' ' || c == U'-' || c == U',' || c == 0x00A0 || c == 0x202F;
+}
+
+// A spreadsheet's mark for text, which may lead an entry's content.
+constexpr char32_t kTextMark = U'\'';
+
+// Whether an entry's bytes leave it any chance of being valid: exactly nine
+// ASCII digits, and no other ASCII byte but blanks, group separators and the
+// text mark. Most malformed entries are refused so, before any decoding.
+bool MayBeValid(std::string_view entry) {
+  static constexpr std::array<bool, 0x80> kAllowed = [] {
+    std::array<bool, 0x80> allowed{};
+    for (char32_t c = 0; c < 0x80; ++c) {
+      allowed[c] = text::IsBlank(c) || IsGroupSeparator(c) || c == kTextMark;
+    }
+    return allowed;
+  }();
+  std::size_t digits = 0;
+  for (const char c : entry) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (static_cast<unsigned>(byte - '0') <= 9U) {
+      ++digits;
+    } else if (byte < 0x80 && !kAllowed[byte]) {
+      return false;
+    }
+  }
+  return digits == kNumberLength;
 }
 
 // The content between the blanks, decoded: at most kContentCharacters.
@@ -168,7 +194,7 @@ Error Refine(CodePoints text) {
 Result Judge(CodePoints text) {
   // A leading apostrophe is a spreadsheet's mark for text, and the one
   // mivaro-cli's formula guard writes.
-  if (!text.empty() && text.front() == U'\'') text = text.subspan(1);
+  if (!text.empty() && text.front() == kTextMark) text = text.subspan(1);
   if (text.empty()) return Malformed(Error::Empty);
   if (Number digits{}; ReadBare(text, digits) || ReadGrouped(text, digits)) {
     Result result;
@@ -271,7 +297,9 @@ bool ReadContentBytes(std::string_view content, Number& digits) {
 // spreadsheet cells usually come, no-break spaces and byte-order marks
 // around. Returns false, result untouched, for every other entry; CheckShort
 // then gives the same verdict the long way.
-bool CheckCommonForm(std::string_view entry, Result& result) {
+// Reads the nine digits of an entry in a common form (bare or grouped 3-3-3,
+// blanks around) from its bytes, without decoding it whole.
+bool ReadCommonForm(std::string_view entry, Number& digits) {
   std::string_view content = entry;
   while (!content.empty()) {
     const auto lead = static_cast<unsigned char>(content.front());
@@ -281,8 +309,12 @@ bool CheckCommonForm(std::string_view entry, Result& result) {
     content.remove_prefix(step.length);
   }
   while (const std::size_t blank = TrailingBlank(content)) content.remove_suffix(blank);
+  return ReadContentBytes(content, digits);
+}
+
+bool CheckCommonForm(std::string_view entry, Result& result) {
   Number digits{};
-  return ReadContentBytes(content, digits) && Evaluate(digits.data(), result);
+  return ReadCommonForm(entry, digits) && Evaluate(digits.data(), result);
 }
 
 }  // namespace
@@ -306,6 +338,15 @@ Result Check(std::string_view entry) noexcept {
 bool IsValid(std::string_view entry) noexcept {
   // Nine zeros sum to 0, which does not pass, so the placeholder needs no test.
   if (int sum = 0; detail::SumOfNineDigits(entry, sum)) return SumPasses(sum);
+  if (!MayBeValid(entry)) return false;
+  // The other common forms are summed straight from their bytes too, with no
+  // result to fill.
+  if (Number digits{}; entry.size() > kNumberLength && entry.size() <= kShortEntryBytes &&
+                       ReadCommonForm(entry, digits)) {
+    if (int sum = 0; detail::SumOfNineDigits(std::string_view(digits.data(), digits.size()), sum)) {
+      return SumPasses(sum);
+    }
+  }
   return Check(entry).valid;
 }
 
