@@ -3,8 +3,8 @@
 // the module's memory, beside the C API's mivaro_is_valid and
 // mivaro_redact_digits, which it calls as they are. The JavaScript side
 // (package/index.js) copies strings in as UTF-8 and reads results back;
-// where a call is hot (isValid, isValidMany) the answer is a number, where
-// it is not, a small JSON text.
+// where a call is hot (isValid) the answer is a number, where it is not, a
+// small JSON text.
 #include <emscripten/emscripten.h>
 #include <mivaro/generator.h>
 #include <mivaro/scan.h>
@@ -88,16 +88,6 @@ EMSCRIPTEN_KEEPALIVE const char* web_text() {
 // Returns the length in bytes of the last text in words.
 EMSCRIPTEN_KEEPALIVE std::size_t web_text_length() {
   return g_text.size();
-}
-
-// Checks count entries laid end to end from text, entry i being lengths[i]
-// bytes long, and writes 1 (valid) or 0 into valid[i].
-EMSCRIPTEN_KEEPALIVE void web_is_valid_many(const char* text, const std::uint32_t* lengths,
-                                            std::size_t count, std::uint8_t* valid) {
-  for (std::size_t i = 0; i < count; ++i) {
-    valid[i] = mivaro::IsValid(std::string_view(text, lengths[i])) ? 1 : 0;
-    text += lengths[i];
-  }
 }
 
 // Checks an entry and writes what it finds as JSON (web_text); returns 1

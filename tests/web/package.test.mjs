@@ -6,11 +6,11 @@
 import assert from "node:assert/strict";
 import { execFileSync } from "node:child_process";
 import { readFileSync } from "node:fs";
-import { dirname, join } from "node:path";
+import { dirname, join, resolve } from "node:path";
 import { test } from "node:test";
 import { fileURLToPath, pathToFileURL } from "node:url";
 
-const mivaro = await import(pathToFileURL(join(process.env.MIVARO_PACKAGE, "index.js")));
+const mivaro = await import(pathToFileURL(resolve(process.env.MIVARO_PACKAGE, "index.js")));
 
 const data = join(dirname(fileURLToPath(import.meta.url)), "..", "data");
 const cli = process.env.MIVARO_CLI;

@@ -8,12 +8,12 @@ import assert from "node:assert/strict";
 import { readFileSync } from "node:fs";
 import { createServer } from "node:http";
 import { createRequire } from "node:module";
-import { dirname, extname, join } from "node:path";
+import { dirname, extname, join, resolve } from "node:path";
 import { after, before, test } from "node:test";
 import { fileURLToPath, pathToFileURL } from "node:url";
 
-const site = process.env.MIVARO_SITE;
-const tools = createRequire(join(process.env.MIVARO_TOOLS, "package.json"));
+const site = resolve(process.env.MIVARO_SITE);
+const tools = createRequire(resolve(process.env.MIVARO_TOOLS, "package.json"));
 const { default: puppeteer } = await import(pathToFileURL(tools.resolve("puppeteer-core")));
 const axeSource = tools.resolve("axe-core/axe.min.js");
 const source = join(dirname(fileURLToPath(import.meta.url)), "..", "..");

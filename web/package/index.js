@@ -13,9 +13,6 @@ const CONFIDENCE_NAMES = ["", "low", "medium", "high"];
 // The most numbers one generate() call returns: an array of strings this
 // long already takes tens of megabytes.
 const MOST_GENERATED = 1_000_000;
-// isValidMany() copies this many entries into the module at a time, so its
-// memory stays small however long the array.
-const MANY_CHUNK = 16384;
 
 /** An entry that is not a valid SIN; its message is the library's reason. */
 export class ValidationError extends Error {
@@ -47,11 +44,12 @@ class Scratch {
 }
 
 const textBuffer = new Scratch();
-const sideBuffer = new Scratch();
+const sideBuffer = new Scratch();  // for answers beside a text
 
-// Writes a string as UTF-8 at an address with room for 3 bytes per UTF-16
-// unit (a lone surrogate becomes U+FFFD, as TextEncoder writes it); returns
-// how many bytes it took. ASCII, the usual case, is copied a unit at a time.
+// Writes a string as UTF-8 into the module's memory at an address with room
+// for 3 bytes per UTF-16 unit (a lone surrogate becomes U+FFFD, as
+// TextEncoder writes it); returns how many bytes it took. ASCII, the usual
+// case, is copied a unit at a time.
 function writeUtf8(text, at) {
   const heap = wasm.HEAPU8;
   const length = text.length;
@@ -98,33 +96,15 @@ export function isValid(entry) {
   return wasm._mivaro_is_valid(textBuffer.at, length) === 1;
 }
 
-/** Returns, for each entry of an array, whether it is a valid SIN. */
+/**
+ * Returns, for each entry of an array, whether it is a valid SIN. (A call
+ * into WebAssembly costs V8 less than copying a whole batch into it first:
+ * measured, one call per entry is the faster way.)
+ */
 export function isValidMany(entries) {
   if (!Array.isArray(entries)) throw new TypeError("entries must be an array");
   const valid = new Array(entries.length);
-  for (let first = 0; first < entries.length; first += MANY_CHUNK) {
-    const count = Math.min(MANY_CHUNK, entries.length - first);
-    let units = 0;
-    for (let i = 0; i < count; i++) {
-      const entry = entries[first + i];
-      if (typeof entry === "string") units += entry.length;
-    }
-    const text = textBuffer.reserve(3 * units + 1);
-    const side = sideBuffer.reserve(5 * count);  // the lengths, then the answers
-    let at = text;
-    for (let i = 0; i < count; i++) {
-      const entry = entries[first + i];
-      const length = typeof entry === "string" ? writeUtf8(entry, at) : 0;
-      wasm.HEAPU32[(side >> 2) + i] = length;
-      at += length;
-    }
-    const answers = side + 4 * count;
-    wasm._web_is_valid_many(text, side, count, answers);
-    const heap = wasm.HEAPU8;
-    for (let i = 0; i < count; i++) {
-      valid[first + i] = heap[answers + i] === 1 && typeof entries[first + i] === "string";
-    }
-  }
+  for (let i = 0; i < entries.length; i++) valid[i] = isValid(entries[i]);
   return valid;
 }
 
