@@ -5,10 +5,11 @@
 // MIVARO_PACKAGE the installed package's folder.
 import assert from "node:assert/strict";
 import { execFileSync } from "node:child_process";
-import { readFileSync } from "node:fs";
+import { readFileSync, writeFileSync } from "node:fs";
 import { dirname, join, resolve } from "node:path";
 import { test } from "node:test";
 import { fileURLToPath, pathToFileURL } from "node:url";
+import { gzipSync } from "node:zlib";
 
 const mivaro = await import(pathToFileURL(resolve(process.env.MIVARO_PACKAGE, "index.js")));
 
@@ -183,4 +184,22 @@ test("find counts in string indices and redact keeps every other unit, astral an
   }
   assert.deepEqual(mivaro.find("no numbers"), []);
   assert.throws(() => mivaro.find("x", { minConfidence: "sure" }), RangeError);
+});
+
+test("the README's example prints what the README says", () => {
+  const packageDir = resolve(process.env.MIVARO_PACKAGE);
+  const readme = readFileSync(join(packageDir, "README.md"), "utf8");
+  const [, code, output] = readme.match(/```js\n(.*?)```\n\n```text\n(.*?)```/s);
+  // Beside node_modules, so that the example's import finds the package.
+  const example = join(packageDir, "..", "..", "readme-example.mjs");
+  writeFileSync(example, code);
+  assert.equal(execFileSync(process.execPath, [example], { encoding: "utf8" }), output);
+});
+
+test("the package's code and WebAssembly stay within 64 KiB gzipped", () => {
+  const packageDir = resolve(process.env.MIVARO_PACKAGE);
+  const size = ["index.js", "mivaro-wasm.js"]
+    .map((name) => gzipSync(readFileSync(join(packageDir, name)), { level: 9 }).length)
+    .reduce((a, b) => a + b);
+  assert.ok(size <= 64 * 1024, `${size} bytes`);
 });

@@ -5,12 +5,13 @@
 // and AA rules. MIVARO_SITE names the built page's folder and MIVARO_TOOLS
 // the folder where the test tools were installed from npm.
 import assert from "node:assert/strict";
-import { readFileSync } from "node:fs";
+import { readdirSync, readFileSync } from "node:fs";
 import { createServer } from "node:http";
 import { createRequire } from "node:module";
 import { dirname, extname, join, resolve } from "node:path";
 import { after, before, test } from "node:test";
 import { fileURLToPath, pathToFileURL } from "node:url";
+import { gzipSync } from "node:zlib";
 
 const site = resolve(process.env.MIVARO_SITE);
 const tools = createRequire(resolve(process.env.MIVARO_TOOLS, "package.json"));
@@ -264,6 +265,13 @@ test("opened straight from disk, the page works and reports nothing", async () =
   await page.waitForSelector("body[data-ready]");
   assert.equal(await page.evaluate(() => window.before), undefined, "Exit started the window afresh");
   assert.equal(await value(page), "");
+});
+
+test("the page's first load stays under 150 KiB gzipped", () => {
+  const size = readdirSync(site)
+    .map((name) => gzipSync(readFileSync(join(site, name)), { level: 9 }).length)
+    .reduce((a, b) => a + b);
+  assert.ok(size < 150 * 1024, `${size} bytes, every file of the page counted`);
 });
 
 test("no page logged an error or broke its Content-Security-Policy", () => {
