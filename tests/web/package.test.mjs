@@ -186,14 +186,20 @@ test("find counts in string indices and redact keeps every other unit, astral an
   assert.throws(() => mivaro.find("x", { minConfidence: "sure" }), RangeError);
 });
 
-test("the README's example prints what the README says", () => {
+test("the JavaScript examples of the package's README and Mivaro's print what they say", () => {
   const packageDir = resolve(process.env.MIVARO_PACKAGE);
-  const readme = readFileSync(join(packageDir, "README.md"), "utf8");
-  const [, code, output] = readme.match(/```js\n(.*?)```\n\n```text\n(.*?)```/s);
-  // Beside node_modules, so that the example's import finds the package.
-  const example = join(packageDir, "..", "..", "readme-example.mjs");
-  writeFileSync(example, code);
-  assert.equal(execFileSync(process.execPath, [example], { encoding: "utf8" }), output);
+  const readmes = [join(packageDir, "README.md"), join(data, "..", "..", "README.md")];
+  let examples = 0;
+  for (const readme of readmes) {
+    for (const [, code, output] of readFileSync(readme, "utf8").matchAll(/```js\n(.*?)```\n\n(?:prints\n\n)?```text\n(.*?)```/gs)) {
+      // Beside node_modules, so that the example's import finds the package.
+      const example = join(packageDir, "..", "..", "readme-example.mjs");
+      writeFileSync(example, code);
+      assert.equal(execFileSync(process.execPath, [example], { encoding: "utf8" }), output, readme);
+      examples += 1;
+    }
+  }
+  assert.equal(examples, 2);
 });
 
 test("the package's code and WebAssembly stay within 64 KiB gzipped", () => {
