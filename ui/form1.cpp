@@ -23,9 +23,6 @@
 namespace mivaro::ui {
 namespace {
 
-// The most characters Text1 takes, Qt's own default.
-constexpr int kTextMaxLength = 32767;
-
 void PlaceWidget(QWidget* widget, const Place& place) {
   widget->setGeometry(Twips(place.left), Twips(place.top), Twips(place.width), Twips(place.height));
 }

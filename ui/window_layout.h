@@ -50,6 +50,9 @@ inline constexpr std::array<Place, kRegionBoxCount> kCheckPlaces{{
     {4102, 600, 615, 195},  // SK
 }};
 
+// The most characters Text1 takes, Qt's own default.
+inline constexpr int kTextMaxLength = 32767;
+
 // The font size in points the layout was drawn for: Qt's default font is
 // larger and would clip the check-box captions at their 13-pixel height.
 inline constexpr int kFontPointSize = 8;

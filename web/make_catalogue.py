@@ -15,7 +15,7 @@ import re
 import sys
 import xml.etree.ElementTree as ElementTree
 
-WINDOW_CONTEXT = "mivaro::ui::Form1"
+WINDOW_CONTEXT = "mivaro::ui::Form1"  # kWindowContext, where windowText() looks
 
 
 def read_translations(ts_path):

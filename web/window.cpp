@@ -150,7 +150,8 @@ EMSCRIPTEN_KEEPALIVE const char* web_window_about() {
 }
 
 // Returns the window's layout in pixels as JSON: its client area, its font
-// size in points, the place of each control ([left, top, width, height]) and
+// size in points, the most characters Text1 takes, the context of the
+// window's texts, the place of each control ([left, top, width, height]) and
 // the region boxes in order, each with its caption, region bit, name
 // ([context, text]) and place.
 EMSCRIPTEN_KEEPALIVE const char* web_window_layout() {
@@ -163,7 +164,9 @@ EMSCRIPTEN_KEEPALIVE const char* web_window_layout() {
   std::string& out = mivaro::g_text;
   out = "{\"width\":" + std::to_string(mivaro::Twips(mivaro::kClientWidth)) +
         ",\"height\":" + std::to_string(mivaro::Twips(mivaro::kClientHeight)) +
-        ",\"fontPoints\":" + std::to_string(mivaro::kFontPointSize) + ",\"controls\":{";
+        ",\"fontPoints\":" + std::to_string(mivaro::kFontPointSize) +
+        ",\"textMaxLength\":" + std::to_string(mivaro::kTextMaxLength) + ",\"windowContext\":\"" +
+        mivaro::kWindowContext + "\",\"controls\":{";
   const std::pair<const char*, const Place*> controls[] = {
       {"Text1", &mivaro::kText1},       {"Command1", &mivaro::kCommand1},
       {"Command2", &mivaro::kCommand2}, {"Label1", &mivaro::kLabel1},

@@ -18,7 +18,7 @@
 "use strict";
 
 (function () {
-  const WINDOW_CONTEXT = "mivaro::ui::Form1";
+  let windowContext;  // where the window's own texts are filed, from its layout
   const french = /^fr\b/i.test(navigator.language || "");
   const byId = (id) => document.getElementById(id);
 
@@ -27,7 +27,7 @@
     return MIVARO_FRENCH[context]?.[text] ?? text;
   }
   function windowText(text) {
-    return shown([WINDOW_CONTEXT, text]);
+    return shown([windowContext, text]);
   }
   function withValue(text, value) {
     return text.replace("%1", value);
@@ -69,6 +69,8 @@
     client.style.width = layout.width + "px";
     client.style.height = layout.height + "px";
     client.style.fontSize = layout.fontPoints + "pt";
+    windowContext = layout.windowContext;
+    byId("Text1").maxLength = layout.textMaxLength;
     for (const [name, at] of Object.entries(layout.controls)) place(byId(name), at);
 
     byId("Text1").setAttribute("aria-label", windowText("SIN"));
