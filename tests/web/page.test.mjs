@@ -2,8 +2,9 @@
 // The web page in Debian's chromium, driven by puppeteer-core: what the
 // window does (messages, boxes, Generate), in English and French, served,
 // offline after one visit and opened from disk, with axe-core's WCAG 2.1 A
-// and AA rules. MIVARO_SITE names the built page's folder and MIVARO_TOOLS
-// the folder where the test tools were installed from npm.
+// and AA rules; and the npm package imported in the browser. MIVARO_SITE
+// names the built page's folder, MIVARO_PACKAGE the installed package's and
+// MIVARO_TOOLS the folder where the test tools were installed from npm.
 import assert from "node:assert/strict";
 import { readdirSync, readFileSync } from "node:fs";
 import { createServer } from "node:http";
@@ -14,6 +15,7 @@ import { fileURLToPath, pathToFileURL } from "node:url";
 import { gzipSync } from "node:zlib";
 
 const site = resolve(process.env.MIVARO_SITE);
+const packageDir = resolve(process.env.MIVARO_PACKAGE);
 const tools = createRequire(resolve(process.env.MIVARO_TOOLS, "package.json"));
 const { default: puppeteer } = await import(pathToFileURL(tools.resolve("puppeteer-core")));
 const axeSource = tools.resolve("axe-core/axe.min.js");
@@ -35,8 +37,14 @@ const problems = [];  // console errors and failed requests, from every page
 before(async () => {
   server = createServer((request, response) => {
     const name = new URL(request.url, "http://x").pathname.replace(/\/$/, "/index.html");
+    // The npm package under /package/, beside an empty page to import it in.
+    const [root, file] = name.startsWith("/package/")
+      ? [packageDir, name.slice("/package".length)]
+      : [site, name];
     try {
-      const body = readFileSync(join(site, name));
+      const body = file === "/index.html" && root === packageDir
+        ? "<!DOCTYPE html><title>package</title>"
+        : readFileSync(join(root, file));
       response.writeHead(200, { "content-type": TYPES[extname(name)] ?? "application/octet-stream" });
       response.end(body);
     } catch {
@@ -272,6 +280,21 @@ test("the page's first load stays under 150 KiB gzipped", () => {
     .map((name) => gzipSync(readFileSync(join(site, name)), { level: 9 }).length)
     .reduce((a, b) => a + b);
   assert.ok(size < 150 * 1024, `${size} bytes, every file of the page counted`);
+});
+
+test("the npm package runs in the browser as in Node", async () => {
+  const mivaro = await import(pathToFileURL(join(packageDir, "index.js")));
+  const page = await (await browser.createBrowserContext()).newPage();
+  await page.goto(origin + "/package/");
+  const text = "Employee SIN 046 454 286, 😀 NAS 130-692-544";
+  const inBrowser = await page.evaluate(async (sample) => {
+    const m = await import("/package/index.js");
+    return [m.check("123 456 782"), m.generate({ count: 5, seed: 9n, regions: ["ON"] }),
+      m.find(sample), m.redact(sample, { allDigits: true }), m.isValidMany(["046454286", "x"])];
+  }, text);
+  assert.deepEqual(inBrowser, [mivaro.check("123 456 782"),
+    mivaro.generate({ count: 5, seed: 9n, regions: ["ON"] }), mivaro.find(text),
+    mivaro.redact(text, { allDigits: true }), [true, false]]);
 });
 
 test("no page logged an error or broke its Content-Security-Policy", () => {
