@@ -17,20 +17,15 @@
 #include <string_view>
 #include <vector>
 
+#include "web/json.h"
+
 namespace {
+
+using mivaro::web::AppendJsonString;
 
 // The text the last call that answers in words wrote; JavaScript reads it
 // before the next call.
 std::string g_text;
-
-void AppendJsonString(std::string& out, std::string_view text) {
-  out += '"';
-  for (const char c : text) {
-    if (c == '"' || c == '\\') out += '\\';
-    out += c;
-  }
-  out += '"';
-}
 
 // The fields of `mivaro-cli validate --json` but the input, and the reason
 // format and mask give when they refuse.

@@ -17,18 +17,12 @@
 #include "ui/window_generator.h"
 #include "ui/window_layout.h"
 #include "ui/window_state.h"
+#include "web/json.h"
 
 namespace mivaro {
 namespace {
 
-void AppendJsonString(std::string& out, std::string_view text) {
-  out += '"';
-  for (const char c : text) {
-    if (c == '"' || c == '\\') out += '\\';
-    out += c;
-  }
-  out += '"';
-}
+using web::AppendJsonString;
 
 void AppendLine(std::string& out, const ShownLine& line) {
   out += '[';
@@ -141,7 +135,7 @@ EMSCRIPTEN_KEEPALIVE const char* web_window_about() {
     if (line.translateValue) {
       mivaro::AppendLine(out, {mivaro::kWindowContext, line.value});
     } else {
-      mivaro::AppendJsonString(out, line.value);
+      mivaro::web::AppendJsonString(out, line.value);
     }
     out += '}';
   }
@@ -181,7 +175,7 @@ EMSCRIPTEN_KEEPALIVE const char* web_window_layout() {
     const mivaro::RegionBox& region = mivaro::kRegionBoxes[box];
     if (box != 0) out += ',';
     out += "{\"caption\":";
-    mivaro::AppendJsonString(out, region.Caption);
+    mivaro::web::AppendJsonString(out, region.Caption);
     out += ",\"bit\":" + std::to_string(region.Bit) + ",\"name\":";
     mivaro::AppendLine(out, {mivaro::kTextContext, region.Name});
     out += ",\"place\":";
