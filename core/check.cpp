@@ -292,11 +292,6 @@ bool ReadContentBytes(std::string_view content, Number& digits) {
   return true;
 }
 
-// The verdict on a short entry whose content between its blanks is nine
-// digits, bare or grouped, found without decoding the whole entry: the way
-// spreadsheet cells usually come, no-break spaces and byte-order marks
-// around. Returns false, result untouched, for every other entry; CheckShort
-// then gives the same verdict the long way.
 // Reads the nine digits of an entry in a common form (bare or grouped 3-3-3,
 // blanks around) from its bytes, without decoding it whole.
 bool ReadCommonForm(std::string_view entry, Number& digits) {
@@ -312,6 +307,11 @@ bool ReadCommonForm(std::string_view entry, Number& digits) {
   return ReadContentBytes(content, digits);
 }
 
+// The verdict on a short entry whose content between its blanks is nine
+// digits, bare or grouped, found without decoding the whole entry: the way
+// spreadsheet cells usually come, no-break spaces and byte-order marks
+// around. Returns false, result untouched, for every other entry; CheckShort
+// then gives the same verdict the long way.
 bool CheckCommonForm(std::string_view entry, Result& result) {
   Number digits{};
   return ReadCommonForm(entry, digits) && Evaluate(digits.data(), result);

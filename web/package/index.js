@@ -22,37 +22,33 @@ export class ValidationError extends Error {
   }
 }
 
-// A buffer in the module's memory, kept for the next call and grown as needed.
-class Scratch {
-  constructor() {
-    this.at = 0;
-    this.size = 0;
-  }
+// Where strings are copied into the module's memory: kept for the next call
+// and grown as needed.
+let textAt = 0;
+let textSize = 0;
+// Where web_parse_regions writes its answer, made once.
+const regionsAt = wasm._malloc(4);
 
-  reserve(size) {
-    if (size > this.size) {
-      if (this.at !== 0) wasm._free(this.at);
-      this.size = Math.max(size, 2 * this.size, 1024);
-      this.at = wasm._malloc(this.size);
-      if (this.at === 0) {
-        this.size = 0;
-        throw new RangeError("not enough memory for the text");
-      }
+function reserveText(size) {
+  if (size > textSize) {
+    if (textAt !== 0) wasm._free(textAt);
+    textSize = Math.max(size, 2 * textSize, 1024);
+    textAt = wasm._malloc(textSize);
+    if (textAt === 0) {
+      textSize = 0;
+      throw new RangeError("not enough memory for the text");
     }
-    return this.at;
   }
+  return textAt;
 }
 
-const textBuffer = new Scratch();
-const sideBuffer = new Scratch();  // for answers beside a text
-
-// Writes a string as UTF-8 into the module's memory at an address with room
-// for 3 bytes per UTF-16 unit (a lone surrogate becomes U+FFFD, as
-// TextEncoder writes it); returns how many bytes it took. ASCII, the usual
-// case, is copied a unit at a time.
-function writeUtf8(text, at) {
-  const heap = wasm.HEAPU8;
+// Copies a string into the module's memory as UTF-8 (a lone surrogate
+// becomes U+FFFD, as TextEncoder writes it); returns its length in bytes.
+// ASCII, the usual case, is copied a unit at a time.
+function put(text) {
   const length = text.length;
+  const at = reserveText(3 * length + 1);  // at most 3 bytes a UTF-16 unit
+  const heap = wasm.HEAPU8;
   let i = 0;
   for (; i < length; i++) {
     const unit = text.charCodeAt(i);
@@ -62,11 +58,6 @@ function writeUtf8(text, at) {
   if (i === length) return length;
   const { written } = encoder.encodeInto(text.slice(i), heap.subarray(at + i, at + 3 * length));
   return i + written;
-}
-
-// Copies a string into the text buffer; returns its UTF-8 length in bytes.
-function put(text) {
-  return writeUtf8(text, textBuffer.reserve(3 * text.length + 1));
 }
 
 function lastText() {
@@ -93,7 +84,7 @@ function confidenceOf(minConfidence) {
 export function isValid(entry) {
   if (typeof entry !== "string") return false;
   const length = put(entry);
-  return wasm._mivaro_is_valid(textBuffer.at, length) === 1;
+  return wasm._mivaro_is_valid(textAt, length) === 1;
 }
 
 /**
@@ -112,7 +103,7 @@ export function isValidMany(entries) {
 export function check(entry) {
   requireString(entry, "entry");
   const length = put(entry);
-  wasm._web_check(textBuffer.at, length);
+  wasm._web_check(textAt, length);
   const { reason, ...result } = JSON.parse(lastText());
   return result;
 }
@@ -121,7 +112,7 @@ function written(entry, style, mask) {
   requireString(entry, "entry");
   const value = styleOf(style);
   const length = put(entry);
-  if (wasm._web_format(textBuffer.at, length, value, mask) !== 1) {
+  if (wasm._web_format(textAt, length, value, mask) !== 1) {
     throw new ValidationError(lastText());
   }
   return lastText();
@@ -162,11 +153,10 @@ function regionBits(regions) {
   const list = Array.isArray(regions) ? regions.join(",") : regions;
   requireString(list, "regions");
   const length = put(list);
-  const bits = sideBuffer.reserve(4);
-  if (wasm._web_parse_regions(textBuffer.at, length, bits) !== 1) {
+  if (wasm._web_parse_regions(textAt, length, regionsAt) !== 1) {
     throw new RangeError(`regions: ${lastText()}`);
   }
-  return wasm.HEAPU32[bits >> 2];
+  return wasm.HEAPU32[regionsAt >> 2];
 }
 
 // Returns [has a first digit, the digit] as the module takes them. A whole
@@ -198,7 +188,7 @@ export function generate({
   const [low, high] = seedWords(seed);
   const bits = regionBits(regions);
   const [hasFirst, first] = firstDigitOf(firstDigit);
-  const out = textBuffer.reserve(9 * count);
+  const out = reserveText(9 * count);
   if (wasm._web_generate(bits, hasFirst, first, digits === "0-9" ? 1 : 0, unique ? 1 : 0, low, high,
     count, out) !== 1) {
     throw new RangeError(lastText());
@@ -242,7 +232,7 @@ export function find(text, { minConfidence = "medium" } = {}) {
   requireString(text, "text");
   const minimum = confidenceOf(minConfidence);
   const bytes = put(text);
-  const count = wasm._web_find(textBuffer.at, bytes, minimum);
+  const count = wasm._web_find(textAt, bytes, minimum);
   const records = wasm._web_matches() >> 2;
   const words = wasm.HEAPU32;
   const ends = new Array(2 * count);
@@ -281,8 +271,8 @@ export function redact(text, { minConfidence = "medium", allDigits = false } = {
   for (const { start, end } of matches) {
     const match = text.slice(start, end);
     const length = put(match);
-    wasm._mivaro_redact_digits(textBuffer.at, length, allDigits ? 1 : 0);
-    pieces.push(text.slice(from, start), wasm.UTF8ToString(textBuffer.at, length));
+    wasm._mivaro_redact_digits(textAt, length, allDigits ? 1 : 0);
+    pieces.push(text.slice(from, start), wasm.UTF8ToString(textAt, length));
     from = end;
   }
   pieces.push(text.slice(from));

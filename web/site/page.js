@@ -74,18 +74,21 @@
     for (const [name, at] of Object.entries(layout.controls)) place(byId(name), at);
 
     byId("Text1").setAttribute("aria-label", windowText("SIN"));
-    byId("Command1").textContent = windowText("Validate");
-    byId("Command2").textContent = windowText("Generate");
-    byId("Label1").textContent = windowText("Sum:");
-    byId("Label2").textContent = windowText("Sum:");
-    byId("Label3").textContent = windowText("Generated:");
-    byId("Label1Description").textContent = windowText("Check sum");
-    byId("Label2Description").textContent = windowText("Check values");
-    byId("Label3Description").textContent = windowText("Generated attempts");
-    byId("File").textContent = windowText("File");
-    byId("Save").textContent = windowText("Save");
-    byId("Exit").textContent = windowText("Exit");
-    byId("About").textContent = windowText("About");
+    const captions = [
+      ["Command1", windowText("Validate")],
+      ["Command2", windowText("Generate")],
+      ["Label1", windowText("Sum:")],
+      ["Label2", windowText("Sum:")],
+      ["Label3", windowText("Generated:")],
+      ["Label1Description", windowText("Check sum")],
+      ["Label2Description", windowText("Check values")],
+      ["Label3Description", windowText("Generated attempts")],
+      ["File", windowText("File")],
+      ["Save", windowText("Save")],
+      ["Exit", windowText("Exit")],
+      ["About", windowText("About")],
+    ];
+    for (const [id, caption] of captions) byId(id).textContent = caption;
 
     const boxes = byId("Boxes");
     layout.boxes.forEach((box, index) => {
