@@ -82,6 +82,24 @@ def make_spreadsheet_entries(ascii_path, unicode_path):
             out.write("\n".join(lines) + "\n")
 
 
+def make_cell_entries(ascii_path, unicode_path):
+    """Cells as a spreadsheet copied them: a no-break space before, a
+    zero-width space after, no-break or narrow no-break spaces between the
+    groups; the ASCII twin is the bare grouped number."""
+    if os.path.exists(ascii_path) and os.path.exists(unicode_path):
+        return
+    rng = random.Random(20261210)
+    plain, fancy = [], []
+    for _ in range(ENTRIES):
+        digits = "".join(rng.choice("0123456789") for _ in range(9))
+        groups = (digits[:3], digits[3:6], digits[6:])
+        fancy.append("\u00a0" + rng.choice(UNICODE_SEPARATORS).join(groups) + "\u200b")
+        plain.append(" ".join(groups))
+    for path, lines in ((ascii_path, plain), (unicode_path, fancy)):
+        with open(path, "w", encoding="utf-8") as out:
+            out.write("\n".join(lines) + "\n")
+
+
 def make_table(path):
     if os.path.exists(path):
         return
@@ -172,6 +190,20 @@ def main():
     print(f"{'validate 1M grouped entries, Unicode blanks':42} {twins['Unicode']:6.3f} s")
     print(f"{'an entry with Unicode blanks and separators':42} {unicode_cost:6.0f} ns, "
           f"{unicode_cost / ascii_cost:.2f}x an ASCII one ({ascii_cost:.0f} ns, interleaved)")
+
+    ascii_cells = os.path.join(build, "bench", "cells-ascii.txt")
+    unicode_cells = os.path.join(build, "bench", "cells-unicode.txt")
+    make_cell_entries(ascii_cells, unicode_cells)
+    cells = interleaved([
+        ("ASCII", [args.cli, "validate"], ascii_cells),
+        ("Unicode", [args.cli, "validate"], unicode_cells),
+    ], args.runs)
+    ascii_cost = cells["ASCII"] / ENTRIES * 1e9
+    unicode_cost = cells["Unicode"] / ENTRIES * 1e9
+    print(f"{'validate 1M cells 046 454 286':42} {cells['ASCII']:6.3f} s")
+    print(f"{'the same, NBSP before, ZWSP after':42} {cells['Unicode']:6.3f} s")
+    print(f"{'a cell with NBSP before and ZWSP after':42} {unicode_cost:6.0f} ns, "
+          f"{unicode_cost / ascii_cost:.2f}x its ASCII twin ({ascii_cost:.0f} ns, interleaved)")
 
     if subprocess.run([SYSTEM_PYTHON, "-c", "import stdnum.ca.sin"],
                       stderr=subprocess.DEVNULL).returncode != 0:

@@ -48,6 +48,16 @@ QUERIES = {
 }
 
 
+TEXT_QUERIES = {
+    "sin_find(body)": "SELECT count(*) FROM notes, sin_find(body);",
+    "regexp_matches(body, '[0-9]{9}', 'g')":
+        "SELECT count(*) FROM notes, regexp_matches(body, '[0-9]{9}', 'g');",
+    "sin_redact(body)": "SELECT sum(length(sin_redact(body))) FROM notes;",
+    "regexp_replace(body, '[0-9]{3}', '***', 'g')":
+        "SELECT sum(length(regexp_replace(body, '[0-9]{3}', '***', 'g'))) FROM notes;",
+}
+
+
 def psql(script):
     result = subprocess.run(["psql", "-X", "-q", "-v", "ON_ERROR_STOP=1", "-d", "postgres"],
                             input=script, capture_output=True, text=True, check=True)
@@ -65,15 +75,31 @@ VACUUM ANALYZE t;
 {plain_sql_check()}""")
 
 
-def timings(workers, runs):
+def timings(workers, runs, queries=QUERIES):
     """Each query's times in milliseconds, run after run, in one session."""
     script = f"SET max_parallel_workers_per_gather = {workers};\n\\timing on\n"
-    script += "".join(QUERIES.values()) * (runs + 1)  # the first round warms the cache
+    script += "".join(queries.values()) * (runs + 1)  # the first round warms the cache
     output = psql(script)
     times = [float(t) for t in re.findall(r"^Time: ([0-9.]+) ms", output, re.M)]
     counts = re.findall(r"^\s+(\d+)$", output, re.M)
-    rounds = [times[i:i + len(QUERIES)] for i in range(len(QUERIES), len(times), len(QUERIES))]
-    return {name: [r[k] for r in rounds] for k, name in enumerate(QUERIES)}, counts[:len(QUERIES)]
+    rounds = [times[i:i + len(queries)] for i in range(len(queries), len(times), len(queries))]
+    return {name: [r[k] for r in rounds] for k, name in enumerate(queries)}, counts[:len(queries)]
+
+
+def report_text(runs):
+    psql("""CREATE TABLE notes AS
+  SELECT (ARRAY['046454286', '046 454 286', 'Printer on floor 3 is jammed again.',
+                'SIN 123-456-782'])[i % 4 + 1] AS body
+    FROM generate_series(1, 200000) AS i;
+VACUUM ANALYZE notes;""")
+    times, counts = timings(0, runs, TEXT_QUERIES)
+    medians = {name: statistics.median(values) for name, values in times.items()}
+    print(f"-- 200,000 short texts, parallel query off (median of {runs}):")
+    for (name, median), count in zip(medians.items(), counts):
+        print(f"{name:46} {median:8.1f} ms  ({count})")
+    names = list(medians)
+    print(f"sin_find: {medians[names[0]] / medians[names[1]]:.2f}x regexp_matches; "
+          f"sin_redact: {medians[names[2]] / medians[names[3]]:.2f}x regexp_replace")
 
 
 def report(workers, runs):
@@ -103,6 +129,7 @@ def main():
     print(f"{args.rows:,} rows of nine-digit text, a third of them not valid SINs")
     for workers in (0, 2):
         report(workers, args.runs)
+    report_text(args.runs)
 
 
 if __name__ == "__main__":

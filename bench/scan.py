@@ -9,6 +9,10 @@ scanned by `mivaro-cli scan -c` and by ripgrep counting nine-digit runs
 the same log through a pipe with its peak memory; and hostile shapes (one
 endless run of digits, `046 454 286 ` repeated, a SIN on every line).
 
+dense: a 128 MB log whose every line carries digits the scanner must read
+(build/bench/dense.log: a bare nine-digit user ID, an eight-digit order, an
+amount, an account and a phone number), scanned as above beside ripgrep.
+
 accuracy: a labelled corpus (build/bench/corpus.json, from a fixed seed):
 e-mails in English and French, logs, JSON, CSV exports and tickets, each with
 one planted SIN in some form or one decoy (phone, card, date, IP, longer
@@ -18,7 +22,7 @@ Precision and recall at each confidence, beside the npm sanitizers
 into build/bench/npm with npm, run only). An item counts as found when its
 text is gone from the tool's output.
 
-Usage: bench/scan.py [speed|accuracy] [--runs N] [--cli PATH]
+Usage: bench/scan.py [speed|dense|accuracy] [--runs N] [--cli PATH]
 """
 import argparse
 import json
@@ -33,6 +37,7 @@ from timing import interleaved
 HERE = os.path.dirname(os.path.abspath(__file__))
 BUILD = os.path.join(HERE, "..", "build")
 LOG_BYTES = 256 * 1024 * 1024
+DENSE_LOG_BYTES = 128 * 1024 * 1024
 
 
 def make_log(path):
@@ -61,6 +66,47 @@ def make_log(path):
         out.write("".join(lines))
 
 
+def make_dense_log(path):
+    """Every line carries IDs, amounts, an account and a phone number, and a
+    bare nine-digit ID, a tenth of which pass the check."""
+    if os.path.exists(path):
+        return
+    rng = random.Random(20261208)
+    size, lines = 0, []
+    with open(path, "w", encoding="utf-8") as out:
+        while size < DENSE_LOG_BYTES:
+            line = (f"2026-12-{rng.randint(1, 28):02d}T{rng.randint(0, 23):02d}:"
+                    f"{rng.randint(0, 59):02d}:{rng.randint(0, 59):02d}Z INFO "
+                    f"user={rng.randint(100000000, 999999999)} "
+                    f"order={rng.randint(10000000, 99999999)} "
+                    f"amount={rng.randint(1, 9)},{rng.randint(0, 999):03d}.{rng.randint(0, 99):02d} "
+                    f"account {rng.randint(10000, 99999)}-{rng.randint(100, 999)} "
+                    f"ref 555 {rng.randint(100, 999)} {rng.randint(1000, 9999)}\n")
+            lines.append(line)
+            size += len(line)
+            if len(lines) == 10000:
+                out.write("".join(lines))
+                lines = []
+        out.write("".join(lines))
+
+
+def beside_ripgrep(cli, log, runs):
+    """scan -c and scan with every match placed, beside rg -c, interleaved."""
+    megabytes = os.path.getsize(log) / 1e6
+    cases = [("mivaro-cli scan -c", [cli, "scan", "-c"], log),
+             ("mivaro-cli scan (lines to /dev/null)", [cli, "scan"], log)]
+    if shutil.which("rg"):
+        cases.append(("rg -c '[0-9]{9}'", ["rg", "-c", "[0-9]{9}"], log))
+    else:
+        print("ripgrep yardstick skipped: apt-get install ripgrep")
+    medians = interleaved(cases, runs)
+    for name, _, _ in cases:
+        ratio = ""
+        if "rg -c '[0-9]{9}'" in medians and not name.startswith("rg"):
+            ratio = f", {medians[name] / medians[cases[-1][0]]:.2f}x ripgrep's time"
+        print(f"{name:40} {medians[name]:6.3f} s  {megabytes / medians[name]:6.0f} MB/s{ratio}")
+
+
 def piped_peak_kib(cli, path):
     """Peak memory of scan alone, reading the file through a pipe from cat."""
     run = subprocess.run(["bash", "-c", 'cat "$1" | /usr/bin/time -f "peak %M" "$2" scan '
@@ -72,19 +118,8 @@ def piped_peak_kib(cli, path):
 def speed(args):
     log = os.path.join(BUILD, "bench", "app.log")
     make_log(log)
-    megabytes = os.path.getsize(log) / 1e6
-    cases = [("mivaro-cli scan -c", [args.cli, "scan", "-c"], log),
-             ("mivaro-cli scan (lines to /dev/null)", [args.cli, "scan"], log)]
-    if shutil.which("rg"):
-        cases.append(("rg -c '[0-9]{9}'", ["rg", "-c", "[0-9]{9}"], log))
-    else:
-        print("ripgrep yardstick skipped: apt-get install ripgrep")
-    medians = interleaved(cases, args.runs)
-    for name, _, _ in cases:
-        ratio = ""
-        if "rg -c '[0-9]{9}'" in medians and not name.startswith("rg"):
-            ratio = f", {medians[name] / medians[cases[-1][0]]:.2f}x ripgrep's time"
-        print(f"{name:40} {medians[name]:6.3f} s  {megabytes / medians[name]:6.0f} MB/s{ratio}")
+    print("-- a 256 MB application log, a SIN in about one line of 2000")
+    beside_ripgrep(args.cli, log, args.runs)
     print(f"{'peak memory, 256 MB through a pipe':40} {piped_peak_kib(args.cli, log) / 1024:6.1f} MiB")
 
     shapes = os.path.join(BUILD, "bench", "shapes")
@@ -99,6 +134,13 @@ def speed(args):
         seconds = interleaved([(name, [args.cli, "scan", "-c"], path)], 3)[name]
         size = os.path.getsize(path) / 1e6
         print(f"{name:40} {seconds:6.3f} s  {size / seconds:6.0f} MB/s ({size:.0f} MB)")
+
+
+def dense(args):
+    log = os.path.join(BUILD, "bench", "dense.log")
+    make_dense_log(log)
+    print("-- a 128 MB log with IDs, amounts, an account and a phone number on every line")
+    beside_ripgrep(args.cli, log, args.runs)
 
 
 # The corpus: each document holds one item, a SIN (label True) or a decoy.
@@ -270,13 +312,15 @@ def accuracy(args):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("what", nargs="?", choices=["speed", "accuracy"])
+    parser.add_argument("what", nargs="?", choices=["speed", "dense", "accuracy"])
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--cli", default=os.path.join(BUILD, "cli", "mivaro-cli"))
     args = parser.parse_args()
     os.makedirs(os.path.join(BUILD, "bench"), exist_ok=True)
     if args.what in (None, "speed"):
         speed(args)
+    if args.what in (None, "dense"):
+        dense(args)
     if args.what in (None, "accuracy"):
         accuracy(args)
 
