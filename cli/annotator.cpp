@@ -12,10 +12,10 @@
 
 #include "cli/csv.h"
 #include "cli/entry_parser.h"
+#include "cli/escape.h"
 #include "cli/input.h"
 #include "cli/records.h"
 #include "cli/report.h"
-#include "cli/utf8.h"
 
 namespace mivaro::cli {
 namespace {
@@ -209,7 +209,7 @@ class Annotator {
       return std::nullopt;
     }
     const char tried = given.value_or(working.size() == 1 ? working.front() : ',');
-    const auto cells = SplitRow(header, tried);
+    const auto cells = SplitTableRow(header, tried);
     // A row that breaks the quoting rules is reported by the table's parser,
     // with its line.
     if (!cells) return tried;
@@ -225,7 +225,12 @@ class Annotator {
         message += fmt::format("; with --delimiter {} it does", DelimiterName(*other));
       }
     } else {
-      message.insert(message.size() - 1, "; cells tried with ',', ';' and tab between them");
+      std::string tried;
+      for (std::size_t i = 0; i < kTableDelimiters.size(); ++i) {
+        if (i != 0) tried += i + 1 == kTableDelimiters.size() ? " and " : ", ";
+        tried += DelimiterName(kTableDelimiters[i]);
+      }
+      message.insert(message.size() - 1, "; cells tried with " + tried + " between them");
     }
     Halt(Stop::Usage, std::move(message));
     return std::nullopt;

@@ -10,7 +10,6 @@
 #include <chrono>
 #include <limits>
 #include <random>
-#include <stdexcept>
 
 #include "cli/command.h"
 #include "cli/entry_parser.h"
@@ -19,6 +18,12 @@
 
 namespace mivaro::cli {
 namespace {
+
+// "100 million" for 100000000, as --help says a count.
+std::string CountInWords(std::uint64_t count) {
+  return count % 1'000'000 == 0 ? fmt::format("{} million", count / 1'000'000)
+                                : fmt::format("{}", count);
+}
 
 std::uint64_t SeedFromSystem() {
   std::random_device device;
@@ -46,8 +51,8 @@ class Generate final : public Command {
                              "The first digit, 0-9 (" + SeriesDigitList() + ")")
             ->type_name("DIGIT");
     region->excludes(firstDigit);
-    AddWholeNumberOption(command_, "--count", options_.count, 1, kMaxCount,
-                         "How many numbers, up to 100 million");
+    AddWholeNumberOption(command_, "--count", options_.count, 1, kMostGenerated,
+                         "How many numbers, up to " + CountInWords(kMostGenerated));
     AddWholeNumberOption(
         command_, "--seed", options_.seed, 0, std::numeric_limits<std::uint64_t>::max(),
         "Seed for reproducible output, 0 to 18446744073709551615 (default: from the clock)");
@@ -76,8 +81,6 @@ class Generate final : public Command {
   }
 
  private:
-  static constexpr std::uint64_t kMaxCount = 100'000'000;
-
   GenerateOptions options_;
   std::string digits_ = "1-9";
   RecordFormatFlags format_;
@@ -92,16 +95,15 @@ std::unique_ptr<Command> AddGenerate(CLI::App& app) {
 int RunGenerate(const GenerateOptions& options, std::FILE* out, std::FILE* err) {
   GeneratorOptions drawn = options.drawn;
   drawn.seed = options.seed.value_or(SeedFromSystem());
-  std::optional<Generator> generator;
-  try {
-    generator.emplace(drawn);
-  } catch (const std::invalid_argument& refused) {
-    Report(err, refused.what());
+  std::string refusal;
+  std::optional<Generator> generator = Generator::Create(drawn, refusal);
+  if (!generator) {
+    Report(err, refusal);
     return kExitFailure;
   }
-  if (drawn.unique && options.count > generator->Distinct()) {
-    Report(err, "--count {} is more than the {} distinct valid numbers these options allow",
-           options.count, generator->Distinct());
+  // The library names the count as every front end does; here it is --count.
+  if (!generator->Gives(options.count, refusal)) {
+    Report(err, "--{}", refusal);
     return kExitFailure;
   }
 
@@ -146,9 +148,9 @@ int RunGenerate(const GenerateOptions& options, std::FILE* out, std::FILE* err) 
 
 std::string RegionCaptionList() {
   std::string list;
-  for (const RegionBox& box : kRegionBoxes) {
+  for (const Region& box : kRegions) {
     if (!list.empty()) list += ", ";
-    list += box.Caption;
+    list += box.caption;
   }
   return list;
 }
@@ -158,10 +160,10 @@ std::string RegionPriorityList() {
   for (const RegionGroup group : kRegionPriority) {
     if (!list.empty()) list += ", ";
     std::string_view separator;
-    for (const RegionBox& box : kRegionBoxes) {
-      if (box.Group != group) continue;
+    for (const Region& box : kRegions) {
+      if (box.group != group) continue;
       list += separator;
-      list += box.Caption;
+      list += box.caption;
       separator = "/";
     }
   }

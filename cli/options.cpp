@@ -5,9 +5,23 @@
 
 #include <algorithm>
 #include <charconv>
+#include <span>
 #include <vector>
 
 namespace mivaro::cli {
+namespace {
+
+// "low, medium, high" for --help.
+std::string Joined(std::span<const std::string_view> names) {
+  std::string joined;
+  for (const std::string_view name : names) {
+    if (!joined.empty()) joined += ", ";
+    joined += name;
+  }
+  return joined;
+}
+
+}  // namespace
 
 std::optional<std::uint64_t> ParseWholeNumber(std::string_view text, std::uint64_t min,
                                               std::uint64_t max, std::string& error) {
@@ -72,8 +86,12 @@ void AddConfidenceOption(CLI::App* command, Confidence& minimum) {
   command
       ->add_option_function<std::string>(
           "--min-confidence",
-          [&minimum](const std::string& name) { minimum = *ParseConfidence(name); },
-          "Report matches of at least this confidence: low, medium, high (default: medium)")
+          [&minimum](const std::string& name) {
+            std::string error;  // IsMember has let only the names through
+            minimum = *ParseConfidence(name, error);
+          },
+          "Report matches of at least this confidence: " + Joined(kConfidenceNames) +
+              " (default: " + std::string(ConfidenceName(kDefaultConfidence)) + ")")
       ->check(CLI::IsMember(names));
 }
 

@@ -2,6 +2,7 @@
 #include "cli/records.h"
 
 #include <fmt/format.h>
+#include <mivaro/record.h>
 
 #include <algorithm>
 #include <array>
@@ -9,8 +10,8 @@
 #include <cstring>
 
 #include "cli/csv.h"
+#include "cli/escape.h"
 #include "cli/report.h"
-#include "cli/utf8.h"
 #include "text/utf8.h"
 
 namespace mivaro::cli {
@@ -41,7 +42,6 @@ char* WriteSum(char* at, int sum) {
 // group and format and copied from then on.
 struct GroupTails {
   std::array<std::string, 2> text;  // by IsValid: group column, details, newline
-  std::string json;                 // "group", "regions" and "error" to the end
   std::string csv;                  // group and regions to the end of the row
 };
 
@@ -50,13 +50,6 @@ const GroupTails& TailsOf(RegionGroup group) {
     std::array<GroupTails, kGroups.size()> tails;
     for (std::size_t index = 0; index < tails.size(); ++index) {
       const RegionGroup each = kGroups[index];
-      std::string json;
-      for (const RegionBox& box : kRegionBoxes) {
-        if (box.Group != each) continue;
-        json += json.empty() ? "\"" : ",\"";
-        json += box.Caption;
-        json += '"';
-      }
       const std::string_view name = GroupName(each);
       const std::string_view words = RegionWords(each);
       const auto series = SeriesName(each);
@@ -69,8 +62,6 @@ const GroupTails& TailsOf(RegionGroup group) {
         while (text.back() == ' ') text.pop_back();
         text += '\n';
       }
-      tails[index].json =
-          fmt::format(R"(,"group":"{}","regions":[{}],"error":null}})", name, json) + "\n";
       tails[index].csv = fmt::format(",{},{},\r\n", name, words);
     }
     return tails;
@@ -187,28 +178,13 @@ class JsonWriter final : public RecordWriter {
 
   void Write(const Record& record) override {
     TextBuffer& out = Buffer();
-    out += R"({"input":")"sv;
-    AppendJsonEscaped(out, ShownInput(record));
-    if (record.IsMalformed()) {
-      out += R"(","number":null,"valid":false,"check":null,"sum":null,"group":null,)"
-             R"("regions":[],"error":")"sv;
-      out += ErrorWords(record.result.error);
-      out += "\"}\n"sv;
-    } else {
-      out += R"(","number":")"sv;
-      out += ShownNumber(record);
-      out += record.result.valid ? R"(","valid":true,"check":)"sv : R"(","valid":false,"check":)"sv;
-      if (Masks()) {
-        out += "null"sv;
-      } else {
-        out += '"';
-        out += record.result.CheckText();
-        out += '"';
-      }
-      out += R"(,"sum":)"sv;
-      AppendSum(out, record.result.sum);
-      out += TailsOf(*record.result.group).json;
-    }
+    const std::string_view input = ShownInput(record);
+    const std::size_t room = RecordJsonBound(input.size()) + 1;
+    char* at = out.Extend(room);
+    const std::size_t written =
+        WriteRecordJson(at, input, record.result, Masks(), ErrorWords(record.result.error));
+    at[written] = '\n';
+    out.Truncate(out.size() - room + written + 1);
     MaybeFlush();
   }
 
@@ -226,7 +202,13 @@ class CsvWriter final : public RecordWriter {
   CsvWriter(std::FILE* stream, std::FILE* summaryStream, bool mask)
       : RecordWriter(stream, mask), summaryStream_(summaryStream) {}
 
-  void Header() override { Buffer() += "input,number,valid,check,sum,group,regions,error\r\n"sv; }
+  void Header() override {
+    for (const std::string_view field : kRecordFields) {
+      if (field != kRecordFields.front()) Buffer() += ',';
+      Buffer() += field;
+    }
+    Buffer() += "\r\n"sv;
+  }
 
   void Write(const Record& record) override {
     TextBuffer& out = Buffer();

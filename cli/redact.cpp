@@ -7,10 +7,10 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstring>
 #include <vector>
 
 #include "cli/command.h"
-#include "cli/held_text.h"
 #include "cli/input.h"
 #include "cli/options.h"
 #include "cli/output.h"
@@ -98,41 +98,49 @@ class Redact final : public Command {
   std::optional<std::string> output_;
 };
 
+// The input's text as the redactor reads it: binary input (a NUL byte) ends
+// it, and so does an output that refuses writes.
+class GuardedStream final : public TextStream {
+ public:
+  GuardedStream(TextStream& text, const EncodedWriter& writer) : text_(text), writer_(writer) {}
+
+  std::size_t Read(std::span<char> space) override {
+    if (binary_ || writer_.Error() != 0) return 0;
+    const std::size_t got = text_.Read(space);
+    binary_ = std::memchr(space.data(), '\0', got) != nullptr;
+    return binary_ ? 0 : got;
+  }
+  ReadFailure Failure() const override { return text_.Failure(); }
+  std::string_view Error() const override { return text_.Error(); }
+  bool Binary() const { return binary_; }
+
+ private:
+  TextStream& text_;
+  const EncodedWriter& writer_;
+  bool binary_ = false;
+};
+
 }  // namespace
 
 int RunRedact(const RedactOptions& options, int inputFd, std::FILE* out, std::FILE* err) {
-  InputReader input(inputFd, options.encoding);
-  Scanner scanner(options.minimum);
-  HeldText held;
-  std::optional<EncodedWriter> writer;
-  std::uint64_t redacted = 0;
-  const auto each = [&](const Match& match) {
-    RedactDigits(held.At(match.offset), match.length, options.allDigits);
-    ++redacted;
-  };
-  for (std::string_view piece = input.Next(); !piece.empty(); piece = input.Next()) {
-    if (piece.find('\0') != std::string_view::npos) {
-      Report(err, "the input is binary (it holds a NUL byte): nothing redacted");
-      return kExitFailure;
-    }
-    if (!writer) {
-      writer.emplace(out, input.ConvertedFrom());
-      if (input.HadByteOrderMark()) writer->Write(kUtf8Mark);
-    }
-    held.Append(piece);
-    scanner.Feed(piece, each);
-    const std::uint64_t settled = scanner.Settled();
-    if (!writer->Write(held.Before(settled))) break;
-    held.Forget(settled);
-  }
-  if (!input.Error().empty()) {
-    Report(err, "cannot read the input: {}", input.Error());
+  const std::unique_ptr<Source> source =
+      OpenDescriptor(inputFd, "-", {.encoding = options.encoding, .sniffBinary = false});
+  const SourceStream stream = *source->Next();
+  EncodedWriter writer(out, stream.convertedFrom);
+  if (stream.byteOrderMark) writer.Write(kUtf8Mark);
+  GuardedStream input(*stream.text, writer);
+  Redactor redactor({.minimum = options.minimum, .allDigits = options.allDigits});
+  const bool read = redactor.Redact(input, [&](std::string_view text) { writer.Write(text); });
+  if (input.Binary()) {
+    Report(err, "the input is binary (it holds a NUL byte): nothing redacted");
     return kExitFailure;
   }
-  scanner.Finish(each);
-  if (!writer) writer.emplace(out, input.ConvertedFrom());
-  writer->Write(held.Before(held.End()));
-  if (!writer->Flush()) return ReportWriteFailure(err, writer->Error(), "the text");
+  if (!read) {
+    Report(err, "cannot read the input: {}", ReadProblem(*stream.text));
+    return kExitFailure;
+  }
+  if (!writer.Flush()) return ReportWriteFailure(err, writer.Error(), "the text");
+  const std::uint64_t redacted = redactor.Redacted();
   Report(err, "redacted {} SIN{}", redacted, redacted == 1 ? "" : "s");
   return kExitAllValid;
 }

@@ -10,7 +10,7 @@
 namespace mivaro::cli {
 
 struct RedactOptions {
-  Confidence minimum = Confidence::Medium;
+  Confidence minimum = kDefaultConfidence;
   bool allDigits = false;               // hide all nine digits, not all but the last three
   std::optional<std::string> encoding;  // of the input; none: UTF-8, or as a mark says
 };

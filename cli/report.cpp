@@ -4,8 +4,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "cli/escape.h"
 #include "cli/text_buffer.h"
-#include "cli/utf8.h"
 
 namespace mivaro::cli {
 

@@ -12,7 +12,7 @@ namespace mivaro::cli {
 
 struct ScanOptions {
   std::vector<std::string> paths;  // files and folders; none or "-": standard input
-  Confidence minimum = Confidence::Medium;
+  Confidence minimum = kDefaultConfidence;
   bool json = false;
   bool unmasked = false;          // show the whole number, not its last three digits
   bool filesWithMatches = false;  // name each file with a match, once
@@ -20,6 +20,10 @@ struct ScanOptions {
   std::optional<std::string> encoding;
   bool progress = false;  // a progress line on err while the scan is long
 };
+
+// The keywords, for --help and the manual page: "social insurance, ...,
+// SIN, NAS (in capitals)".
+std::string KeywordList();
 
 // Scans every file for SINs and writes one line (or JSON object) per match;
 // binary files are skipped and counted, a file that cannot be read is named

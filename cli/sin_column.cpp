@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "cli/sin_column.h"
 
-#include <csv.h>
 #include <fmt/format.h>
 
 #include <algorithm>
@@ -88,35 +87,11 @@ std::size_t AnnotatedCells(std::span<const std::string_view> cells) {
   return std::equal(own.begin(), own.end(), kAnnotateCells.begin()) ? kAnnotateCells.size() : 0;
 }
 
-std::optional<std::vector<std::string>> SplitRow(std::string_view row, char delimiter) {
-  struct Cells {
-    std::vector<std::string> cells;
-    bool ended = false;
-  } split;
-  csv_parser parser{};
-  csv_init(&parser, CSV_STRICT | CSV_STRICT_FINI);
-  csv_set_delim(&parser, static_cast<unsigned char>(delimiter));
-  csv_set_space_func(&parser, [](unsigned char) { return 0; });
-  // One block as long as the row: no cell is longer, so the cell buffer is
-  // allocated once instead of growing by libcsv's small default block.
-  csv_set_blk_size(&parser, row.size() + 1);
-  const auto onCell = [](void* bytes, std::size_t size, void* data) {
-    static_cast<Cells*>(data)->cells.emplace_back(static_cast<const char*>(bytes), size);
-  };
-  const auto onRowEnd = [](int, void* data) { static_cast<Cells*>(data)->ended = true; };
-  const bool read =
-      csv_parse(&parser, row.data(), row.size(), onCell, onRowEnd, &split) == row.size() &&
-      csv_fini(&parser, onCell, onRowEnd, &split) == 0;
-  csv_free(&parser);
-  if (!read) return std::nullopt;
-  return std::move(split.cells);
-}
-
 std::vector<char> DelimitersThatWork(std::string_view headerRow, const ColumnRequest& request) {
   std::vector<char> working;
   std::size_t mostCells = 1;
-  for (const char delimiter : kDelimiterCandidates) {
-    const auto cells = SplitRow(headerRow, delimiter);
+  for (const char delimiter : kTableDelimiters) {
+    const auto cells = SplitTableRow(headerRow, delimiter);
     if (!cells) continue;
     const std::vector<std::string_view> views(cells->begin(), cells->end());
     const auto user = std::span(views).first(views.size() - AnnotatedCells(views));

@@ -17,9 +17,6 @@ namespace mivaro::cli {
 inline constexpr std::array<std::string_view, 5> kAnnotateCells{
     "sin_valid", "sin_number", "sin_group", "sin_regions", "sin_error"};
 
-// The delimiters a table's first line is tried with, when none is given.
-inline constexpr std::array<char, 3> kDelimiterCandidates{',', ';', '\t'};
-
 // Returns whether a header cell is one of the library's kSinHeaderNames in
 // any case, with or without accents, and with blanks, underscores, hyphens,
 // apostrophes, dots and number signs ignored ("S.I.N.", "sin_#",
@@ -53,13 +50,9 @@ ColumnChoice ChooseColumn(std::span<const std::string_view> cells, const ColumnR
 // when the table is annotate's output, else none.
 std::size_t AnnotatedCells(std::span<const std::string_view> cells);
 
-// Splits one row of CSV (without its line break) at a delimiter, by RFC 4180;
-// nothing when the row breaks its quoting rules.
-std::optional<std::vector<std::string>> SplitRow(std::string_view row, char delimiter);
-
-// Returns the candidates that occur in a header row and with which it names
-// exactly one SIN column. For a column asked for by number, the one that
-// splits the row into the most cells, if any gives enough.
+// Returns the library's table delimiters with which a header row splits
+// into more than one cell and names exactly one SIN column. For a column asked for by number, the
+// one that splits the row into the most cells, if any gives enough.
 std::vector<char> DelimitersThatWork(std::string_view headerRow, const ColumnRequest& request);
 
 // Returns a delimiter as messages name it: ',' or tab.

@@ -1,18 +1,24 @@
 // SPDX-License-Identifier: Apache-2.0
 // The C API: thin wrappers over the C++ one, with no exception crossing them.
+// Checking, formatting and generating; the search is in c_api_search.cpp.
 #include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
-#include <stdexcept>
+#include <optional>
+#include <string>
 
+#include "c_api_text.h"
 #include "mivaro/generator.h"
 #include "mivaro/mivaro.h"
-#include "mivaro/scan.h"
+#include "mivaro/record.h"
 #include "mivaro/sin.h"
 #include "nine_digits.h"
 
 namespace {
+
+using mivaro::detail::CopyCut;
+using mivaro::detail::Entry;
 
 void Fill(const mivaro::Result& from, mivaro_result* to) {
   to->valid = from.valid ? 1 : 0;
@@ -48,17 +54,6 @@ void CopyOut(const std::string& text, char* out) {
   std::memcpy(out, text.c_str(), text.size() + 1);
 }
 
-// Copies text into buffer, cut to size - 1 bytes and NUL-terminated; returns
-// the length of the whole text.
-std::size_t CopyCut(std::string_view text, char* buffer, std::size_t size) {
-  if (buffer != nullptr && size > 0) {
-    const std::size_t copied = std::min(text.size(), size - 1);
-    std::memcpy(buffer, text.data(), copied);
-    buffer[copied] = '\0';
-  }
-  return text.size();
-}
-
 mivaro::GeneratorOptions OptionsOf(const mivaro_generator_options& options) {
   mivaro::GeneratorOptions from;
   from.regions = options.regions;
@@ -67,10 +62,6 @@ mivaro::GeneratorOptions OptionsOf(const mivaro_generator_options& options) {
   from.unique = options.unique != 0;
   from.seed = options.seed;
   return from;
-}
-
-std::string_view Entry(const char* entry, size_t length) {
-  return entry == nullptr ? std::string_view() : std::string_view(entry, length);
 }
 
 // The entries that are not nine bare digits, out of the fast path's way.
@@ -109,6 +100,12 @@ const char* mivaro_error_text(mivaro_error error) {
   return mivaro::ErrorText(static_cast<mivaro::Error>(error)).data();
 }
 
+const char* mivaro_record_field_name(mivaro_record_field field) {
+  const auto index = static_cast<std::size_t>(field);
+  // The names are static literals, NUL-terminated.
+  return index < mivaro::kRecordFields.size() ? mivaro::kRecordFields[index].data() : "";
+}
+
 const char* mivaro_group_name(mivaro_group group) {
   for (const mivaro::RegionGroup known : mivaro::kGroups) {
     if (static_cast<int>(known) == group) return mivaro::GroupName(known).data();
@@ -117,8 +114,8 @@ const char* mivaro_group_name(mivaro_group group) {
 }
 
 const char* mivaro_region_caption(unsigned region) {
-  for (const mivaro::RegionBox& box : mivaro::kRegionBoxes) {
-    if (box.Bit == region) return box.Caption.data();
+  for (const mivaro::Region& box : mivaro::kRegions) {
+    if (box.bit == region) return box.caption.data();
   }
   return "";
 }
@@ -138,6 +135,27 @@ size_t mivaro_reason(const mivaro_result* result, char* buffer, size_t size) {
   return CopyCut(reason, buffer, size);
 }
 
+const char* mivaro_style_name(mivaro_style style) {
+  // The names are static literals, NUL-terminated.
+  return KnownStyle(style) ? mivaro::StyleName(static_cast<mivaro::Style>(style)).data() : "";
+}
+
+int mivaro_style_parse(const char* name, size_t length, mivaro_style* style, char* error,
+                       size_t size) {
+  std::string why;
+  try {
+    if (const auto parsed = mivaro::ParseStyle(Entry(name, length), why)) {
+      if (style != nullptr) *style = static_cast<mivaro_style>(*parsed);
+      CopyCut("", error, size);
+      return 1;
+    }
+  } catch (const std::bad_alloc&) {
+    why = "out of memory";
+  }
+  CopyCut(why, error, size);
+  return 0;
+}
+
 int mivaro_format(const char* digits, mivaro_style style, char out[12]) {
   mivaro::Number number{};
   if (!ReadNumber(digits, number) || !KnownStyle(style) || out == nullptr) return 0;
@@ -154,12 +172,14 @@ int mivaro_mask(const char* digits, mivaro_style style, char out[12]) {
 
 mivaro_generator* mivaro_generator_create(const mivaro_generator_options* options) {
   if (options == nullptr) return nullptr;
-  const mivaro::GeneratorOptions from = OptionsOf(*options);
   try {
+    std::string refusal;
+    std::optional<mivaro::Generator> made = mivaro::Generator::Create(OptionsOf(*options), refusal);
+    if (!made) return nullptr;
     // Owned by the caller from here, until mivaro_generator_free.
-    return std::make_unique<mivaro_generator>(mivaro_generator{mivaro::Generator(from)}).release();
-  } catch (const std::exception&) {
-    return nullptr;  // options refused, or no memory
+    return std::make_unique<mivaro_generator>(mivaro_generator{std::move(*made)}).release();
+  } catch (const std::bad_alloc&) {
+    return nullptr;
   }
 }
 
@@ -188,9 +208,10 @@ size_t mivaro_generator_refusal(const mivaro_generator_options* options, char* b
                                 size_t size) {
   if (options == nullptr) return CopyCut("no options", buffer, size);
   try {
-    mivaro::Generator{OptionsOf(*options)};
-  } catch (const std::invalid_argument& refused) {
-    return CopyCut(refused.what(), buffer, size);
+    std::string refusal;
+    if (!mivaro::Generator::Create(OptionsOf(*options), refusal)) {
+      return CopyCut(refusal, buffer, size);
+    }
   } catch (const std::bad_alloc&) {
     return CopyCut("out of memory", buffer, size);
   }
@@ -211,92 +232,6 @@ int mivaro_regions_parse(const char* list, size_t length, unsigned* regions, cha
   }
   CopyCut(why, error, size);
   return 0;
-}
-
-}  // extern "C"
-
-struct mivaro_scanner {
-  mivaro::Scanner scanner;
-};
-
-namespace {
-
-// Hands a C++ match to a C sink.
-struct SinkCall {
-  mivaro_match_sink sink;
-  void* context;
-
-  void operator()(const mivaro::Match& match) const {
-    if (sink == nullptr) return;
-    mivaro_match out{};
-    out.offset = match.offset;
-    out.length = match.length;
-    std::memcpy(out.number, match.number.data(), mivaro::kNumberLength);
-    out.number[mivaro::kNumberLength] = '\0';
-    out.confidence = static_cast<mivaro_confidence>(match.confidence);
-    // The names are static literals, NUL-terminated.
-    out.keyword = match.keyword.empty() ? "" : match.keyword.data();
-    sink(&out, context);
-  }
-};
-
-bool KnownConfidence(mivaro_confidence confidence) {
-  return confidence >= MIVARO_CONFIDENCE_LOW && confidence <= MIVARO_CONFIDENCE_HIGH;
-}
-
-}  // namespace
-
-extern "C" {
-
-mivaro_scanner* mivaro_scanner_create(mivaro_confidence minimum) {
-  if (!KnownConfidence(minimum)) return nullptr;
-  try {
-    return std::make_unique<mivaro_scanner>(
-               mivaro_scanner{mivaro::Scanner(static_cast<mivaro::Confidence>(minimum))})
-        .release();
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
-}
-
-int mivaro_scanner_feed(mivaro_scanner* scanner, const char* text, size_t length,
-                        mivaro_match_sink sink, void* context) {
-  if (scanner == nullptr || (text == nullptr && length != 0)) return 0;
-  try {
-    scanner->scanner.Feed(Entry(text, length), SinkCall{sink, context});
-  } catch (const std::bad_alloc&) {
-    return 0;
-  }
-  return 1;
-}
-
-int mivaro_scanner_finish(mivaro_scanner* scanner, mivaro_match_sink sink, void* context) {
-  if (scanner == nullptr) return 0;
-  try {
-    scanner->scanner.Finish(SinkCall{sink, context});
-  } catch (const std::bad_alloc&) {
-    return 0;
-  }
-  return 1;
-}
-
-uint64_t mivaro_scanner_settled(const mivaro_scanner* scanner) {
-  return scanner == nullptr ? 0 : scanner->scanner.Settled();
-}
-
-void mivaro_scanner_free(mivaro_scanner* scanner) {
-  delete scanner;
-}
-
-const char* mivaro_confidence_name(mivaro_confidence confidence) {
-  // The names are static literals, NUL-terminated.
-  return KnownConfidence(confidence)
-             ? mivaro::ConfidenceName(static_cast<mivaro::Confidence>(confidence)).data()
-             : "";
-}
-
-void mivaro_redact_digits(char* match, size_t length, int all_digits) {
-  if (match != nullptr) mivaro::RedactDigits(match, length, all_digits != 0);
 }
 
 }  // extern "C"

@@ -19,9 +19,9 @@ std::uint32_t Power(std::uint32_t base, int exponent) {
 
 }  // namespace
 
-FirstDigitRule FirstDigitRule::ForRegions(const RegionFlags& flags) {
+FirstDigitRule FirstDigitRule::ForRegions(unsigned regions) {
   FirstDigitRule rule;
-  for (const int digit : FirstDigitsFor(flags)) rule.digits[rule.count++] = digit;
+  for (const int digit : FirstDigitsForRegions(regions)) rule.digits[rule.count++] = digit;
   return rule;
 }
 

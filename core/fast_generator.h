@@ -18,9 +18,9 @@ namespace mivaro::detail {
 
 // Which first digits a generated number may start with.
 struct FirstDigitRule {
-  // Returns the rule for a set of ticked regions: the first ticked group in
-  // priority order, or any first digit 1-9 when none is ticked.
-  static FirstDigitRule ForRegions(const RegionFlags& flags);
+  // Returns the rule for a set of MIVARO_REGION_* bits: the first group in
+  // priority order with a region among them, or any first digit 1-9 for none.
+  static FirstDigitRule ForRegions(unsigned regions);
   // Returns the rule for exactly one first digit, 0-9.
   static FirstDigitRule ForDigit(int digit);
 

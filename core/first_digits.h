@@ -22,8 +22,8 @@ inline constexpr std::array<RegionGroup, 10> kGroupOfDigit{
 inline constexpr std::array<unsigned, 10> kBitsOfDigit = [] {
   std::array<unsigned, 10> bits{};
   for (std::size_t digit = 0; digit < bits.size(); ++digit) {
-    for (const RegionBox& box : kRegionBoxes) {
-      if (box.Group == kGroupOfDigit[digit]) bits[digit] |= box.Bit;
+    for (const Region& region : kRegions) {
+      if (region.group == kGroupOfDigit[digit]) bits[digit] |= region.bit;
     }
   }
   return bits;

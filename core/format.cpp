@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
-// Writing a number: its styles and its mask; and the library's version.
+// Writing a number: its styles and their names, its mask; and the library's
+// version.
 #include "mivaro/sin.h"
 #include "mivaro/version.h"
+#include "names.h"
 
 namespace mivaro {
 
@@ -15,6 +17,12 @@ std::string Format(const Number& number, Style style) {
   text.append(digits.substr(3, 3)).append(1, separator);
   text.append(digits.substr(6, 3));
   return text;
+}
+
+std::optional<Style> ParseStyle(std::string_view name, std::string& error) {
+  const auto index = detail::FindName(kStyleNames, name, "style", error);
+  if (!index) return std::nullopt;
+  return static_cast<Style>(*index);
 }
 
 std::string MaskDigits(std::string_view text, std::size_t hidden) {

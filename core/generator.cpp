@@ -3,7 +3,6 @@
 #include "mivaro/generator.h"
 
 #include <algorithm>
-#include <stdexcept>
 
 #include "fast_generator.h"
 #include "invalid_generator.h"
@@ -23,21 +22,26 @@ struct Generator::State {
   std::optional<detail::InvalidGenerator> invalid;
 };
 
-Generator::Generator(const GeneratorOptions& options) : state_(std::make_unique<State>()) {
+Generator::Generator() : state_(std::make_unique<State>()) {}
+
+std::optional<Generator> Generator::Create(const GeneratorOptions& options, std::string& error) {
   if (options.regions != 0 && options.firstDigit) {
-    throw std::invalid_argument("regions and a first digit cannot go together");
+    error = "regions and a first digit cannot go together";
+    return std::nullopt;
   }
   if (options.firstDigit && (*options.firstDigit < 0 || *options.firstDigit > 9)) {
-    throw std::invalid_argument("first digit " + std::to_string(*options.firstDigit) +
-                                " is out of range (expected 0 to 9)");
+    error =
+        "first digit " + std::to_string(*options.firstDigit) + " is out of range (expected 0 to 9)";
+    return std::nullopt;
   }
   if (options.unique && !options.invalid.empty()) {
-    throw std::invalid_argument("unique is for valid numbers and cannot go with invalid kinds");
+    error = "unique is for valid numbers and cannot go with invalid kinds";
+    return std::nullopt;
   }
-  State& state = *state_;
-  state.rule = options.firstDigit
-                   ? detail::FirstDigitRule::ForDigit(*options.firstDigit)
-                   : detail::FirstDigitRule::ForRegions(RegionFlagsOf(options.regions));
+  Generator generator;
+  State& state = *generator.state_;
+  state.rule = options.firstDigit ? detail::FirstDigitRule::ForDigit(*options.firstDigit)
+                                  : detail::FirstDigitRule::ForRegions(options.regions);
   state.range = options.zeroToNine ? detail::DigitRange::ZeroToNine : detail::DigitRange::OneToNine;
   state.style = options.style;
   state.distinct = detail::CountValidNumbers(state.rule, state.range);
@@ -51,6 +55,7 @@ Generator::Generator(const GeneratorOptions& options) : state_(std::make_unique<
   } else {
     state.valid.emplace(state.rule, options.seed, state.range);
   }
+  return generator;
 }
 
 Generator::~Generator() = default;
@@ -59,6 +64,15 @@ Generator& Generator::operator=(Generator&&) noexcept = default;
 
 std::uint64_t Generator::Distinct() const noexcept {
   return state_->distinct;
+}
+
+bool Generator::Gives(std::uint64_t count, std::string& error) const {
+  if (state_->unique && count > state_->distinct) {
+    error = "count " + std::to_string(count) + " is more than the " +
+            std::to_string(state_->distinct) + " distinct valid numbers these options allow";
+    return false;
+  }
+  return true;
 }
 
 bool Generator::Next(Number& number) {
@@ -132,19 +146,19 @@ std::optional<std::vector<InvalidKind>> ParseInvalidKinds(std::string_view list,
 std::optional<unsigned> ParseRegions(std::string_view list, std::string& error) {
   unsigned bits = 0;
   const bool read = EachListItem(list, [&](std::string_view caption) {
-    const auto box =
-        std::find_if(kRegionBoxes.begin(), kRegionBoxes.end(),
-                     [&](const RegionBox& b) { return EqualsIgnoringCase(b.Caption, caption); });
-    if (box == kRegionBoxes.end()) {
+    const auto box = std::find_if(kRegions.begin(), kRegions.end(), [&](const Region& b) {
+      return EqualsIgnoringCase(b.caption, caption);
+    });
+    if (box == kRegions.end()) {
       std::string known;
-      for (const RegionBox& each : kRegionBoxes)
-        known += (known.empty() ? "" : ", ") + std::string(each.Caption);
+      for (const Region& each : kRegions)
+        known += (known.empty() ? "" : ", ") + std::string(each.caption);
       error = caption.empty()
                   ? "an empty region in the list (expected " + known + ")"
                   : "unknown region '" + std::string(caption) + "' (expected " + known + ")";
       return false;
     }
-    bits |= box->Bit;
+    bits |= box->bit;
     return true;
   });
   if (!read) return std::nullopt;

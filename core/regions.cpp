@@ -8,7 +8,7 @@
 namespace mivaro {
 namespace {
 
-std::size_t IndexOf(RegionGroup group) {
+constexpr std::size_t IndexOf(RegionGroup group) {
   return static_cast<std::size_t>(group) - static_cast<std::size_t>(kGroups.front());
 }
 
@@ -48,14 +48,21 @@ constexpr std::array<GroupNames, kGroups.size()> kNames{{
     {"Temporary", "temporary"},
 }};
 
+// The bits of each group's regions.
+constexpr std::array<unsigned, kGroups.size()> kBitsOfGroup = [] {
+  std::array<unsigned, kGroups.size()> bits{};
+  for (const Region& region : kRegions) bits[IndexOf(region.group)] |= region.bit;
+  return bits;
+}();
+
 // The captions of each group's regions, "NB PEI NF NS", made once.
 const std::array<std::string, kGroups.size()> kWords = [] {
   std::array<std::string, kGroups.size()> words;
   for (std::size_t index = 0; index < kGroups.size(); ++index) {
-    for (const RegionBox& box : kRegionBoxes) {
-      if (box.Group != kGroups[index]) continue;
+    for (const Region& region : kRegions) {
+      if (region.group != kGroups[index]) continue;
       if (!words[index].empty()) words[index] += ' ';
-      words[index] += box.Caption;
+      words[index] += region.caption;
     }
   }
   return words;
@@ -73,44 +80,22 @@ std::span<const int> FirstDigitsOf(RegionGroup group) noexcept {
   return std::span<const int>(of.digits.data(), of.count);
 }
 
-std::optional<RegionGroup> HighestTickedGroup(const RegionFlags& flags) noexcept {
+std::optional<RegionGroup> HighestPriorityGroup(unsigned regions) noexcept {
   for (const RegionGroup group : kRegionPriority) {
-    for (std::size_t box = 0; box < kRegionBoxCount; ++box) {
-      if (kRegionBoxes[box].Group == group && IsTicked(flags[box])) return group;
-    }
+    if ((RegionBitsOf(group) & regions) != 0) return group;
   }
   return std::nullopt;
 }
 
-std::span<const int> FirstDigitsFor(const RegionFlags& flags) noexcept {
-  if (const std::optional<RegionGroup> group = HighestTickedGroup(flags)) {
+std::span<const int> FirstDigitsForRegions(unsigned regions) noexcept {
+  if (const std::optional<RegionGroup> group = HighestPriorityGroup(regions)) {
     return FirstDigitsOf(*group);
   }
   return kAnyFirstDigit;
 }
 
-RegionFlags RegionFlagsFor(RegionGroup group) noexcept {
-  RegionFlags flags{};
-  for (std::size_t box = 0; box < kRegionBoxCount; ++box) {
-    flags[box] = kRegionBoxes[box].Group == group ? 1 : 0;
-  }
-  return flags;
-}
-
-RegionFlags RegionFlagsOf(unsigned bits) noexcept {
-  RegionFlags flags{};
-  for (std::size_t box = 0; box < kRegionBoxCount; ++box) {
-    flags[box] = (bits & kRegionBoxes[box].Bit) != 0 ? 1 : 0;
-  }
-  return flags;
-}
-
-unsigned RegionBitsOf(const RegionFlags& flags) noexcept {
-  unsigned bits = 0;
-  for (std::size_t box = 0; box < kRegionBoxCount; ++box) {
-    if (IsTicked(flags[box])) bits |= kRegionBoxes[box].Bit;
-  }
-  return bits;
+unsigned RegionBitsOf(RegionGroup group) noexcept {
+  return kBitsOfGroup[IndexOf(group)];
 }
 
 std::string_view GroupName(RegionGroup group) noexcept {

@@ -1,21 +1,15 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
-// What the scanner's rules see in text: the characters that join, separate
-// or are seen through, the keywords, and the search for runs of digits that
-// may start a number. Inline, for the scanner's hot loops.
+// What the scanning rules see in text: the characters that are seen through,
+// that join a number to a word, and the keywords. Inline, for the hot loops.
 
 #include <array>
 #include <cstddef>
-#include <cstdint>
 #include <string_view>
 
-#include "mivaro/sin.h"
+#include "separators.h"
 #include "text/utf8.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace mivaro::detail {
 
@@ -27,16 +21,6 @@ constexpr bool IsZeroWidth(char32_t c) {
 
 constexpr bool IsDigit(char32_t c) {
   return c >= '0' && c <= '9';
-}
-
-// A hyphen-minus, the Unicode hyphens and dashes, and the minus sign.
-constexpr bool IsDash(char32_t c) {
-  return c == '-' || (c >= 0x2010 && c <= 0x2014) || c == 0x2212;
-}
-
-// What may join the three groups of a SIN in running text.
-constexpr bool IsGroupSeparator(char32_t c) {
-  return c == ' ' || c == 0x00A0 || c == 0x202F || c == '.' || IsDash(c);
 }
 
 // A letter, a digit or an underscore of any script: what a SIN must not be
@@ -60,7 +44,8 @@ constexpr bool IsWordCharacter(char32_t c) {
 
 // The keywords, folded: lower case, no accents, any blank, hyphen or
 // underscore between words written as one space. Each is reported by its
-// name. NAS counts only in capitals.
+// name. NAS counts only in capitals. Longer ones come first, so that the
+// longest that starts at a place is the one found.
 struct Keyword {
   std::string_view folded;
   std::string_view name;
@@ -88,100 +73,5 @@ constexpr bool JoinsKeyword(char32_t c) {
 
 // The most bytes a keyword takes, in the widest characters and blanks.
 inline constexpr std::size_t kLongestKeywordBytes = 24 * 4;
-
-// The first letters of the keywords, in either case.
-constexpr bool MayStartKeyword(char c) {
-  return c == 's' || c == 'S' || c == 'n' || c == 'N' || c == 'a' || c == 'A';
-}
-
-// Returns the first place at or after from where text holds an ASCII digit,
-// or text's size.
-inline std::size_t FindDigit(std::string_view text, std::size_t from) {
-  const char* data = text.data();
-  const std::size_t size = text.size();
-#if defined(__SSE2__)
-  const __m128i zero = _mm_set1_epi8('0');
-  const __m128i nine = _mm_set1_epi8(9);
-  const auto digits = [&](std::size_t at) {
-    const __m128i v =
-        _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at)), zero);
-    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(v, nine), v)));
-  };
-  for (; from + 32 <= size; from += 32) {
-    const unsigned low = digits(from);
-    const unsigned high = digits(from + 16);
-    if ((low | high) != 0) {
-      return from + static_cast<std::size_t>(__builtin_ctz(low | (high << 16)));
-    }
-  }
-#endif
-  while (from<size&& static_cast<unsigned char>(data[from] - '0')> 9) ++from;
-  return from;
-}
-
-// Whether a run of digits that lies whole in the text can be dismissed from
-// the bytes around it: joined to a letter, digit or underscore before it, or
-// neither nine digits nor three with a separator after them. A byte beyond
-// ASCII after it may be a character seen through, so it never dismisses.
-constexpr bool DismissedBy(unsigned char before, unsigned char after, std::size_t count) {
-  if (before < 0x80 && IsWordCharacter(before)) return true;
-  if (after >= 0x80 || count == kNumberLength) return false;
-  return count != 3 || (after != ' ' && after != '-' && after != '.');
-}
-
-#if defined(__SSE2__)
-// One bit per byte of 64 that is an ASCII digit.
-inline std::uint64_t DigitMask(const char* bytes) {
-  const __m128i zero = _mm_set1_epi8('0');
-  const __m128i nine = _mm_set1_epi8(9);
-  std::uint64_t mask = 0;
-  for (int i = 0; i < 4; ++i) {
-    const __m128i v =
-        _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * i)), zero);
-    const auto bits =
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(v, nine), v)));
-    mask |= std::uint64_t{bits} << (16 * i);
-  }
-  return mask;
-}
-#else
-// One bit per byte of 64 that is an ASCII digit, a byte at a time where
-// there is no SSE2 (WebAssembly): the dismissing of runs below is the gain.
-inline std::uint64_t DigitMask(const char* bytes) {
-  std::uint64_t mask = 0;
-  for (unsigned i = 0; i < 64; ++i) {
-    const auto digit = static_cast<unsigned>(static_cast<unsigned char>(bytes[i]) - '0') <= 9U;
-    mask |= std::uint64_t{digit} << i;
-  }
-  return mask;
-}
-#endif
-
-// Returns where the first run of digits at or after from starts that the
-// bytes around it cannot dismiss, or a place from which to search on byte by
-// byte; most runs in logs (dates, times, IDs) never leave this loop.
-inline std::size_t SkipDismissedRuns(std::string_view text, std::size_t from) {
-  const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(text[at]); };
-  for (; from + 64 < text.size(); from += 64) {
-    std::uint64_t mask = DigitMask(text.data() + from);
-    if (mask == 0) continue;
-    // A run that started before the block is not a start.
-    if ((mask & 1U) != 0 && from > 0 && static_cast<unsigned>(byte(from - 1) - '0') <= 9U) {
-      if (~mask == 0) continue;
-      mask &= mask + 1;  // clears the ones at the bottom
-    }
-    while (mask != 0) {
-      const auto start = static_cast<std::size_t>(__builtin_ctzll(mask));
-      const std::uint64_t rest = ~(mask >> start);
-      if (rest == 0) return from + start;  // 64 digits: the run goes on past the block
-      const auto count = static_cast<std::size_t>(__builtin_ctzll(rest));
-      if (start + count >= 64) return from + start;  // runs on past the block
-      const unsigned char before = from + start > 0 ? byte(from + start - 1) : ' ';
-      if (!DismissedBy(before, byte(from + start + count), count)) return from + start;
-      mask &= ~(((std::uint64_t{1} << count) - 1) << start);
-    }
-  }
-  return from;
-}
 
 }  // namespace mivaro::detail

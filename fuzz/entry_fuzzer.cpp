@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
 // libFuzzer target for the entry parser, the whole validate path, annotate
-// and the scanner: any bytes as standard input must give one well-formed
+// and the searcher: any bytes as standard input must give one well-formed
 // JSON record of bounded length per line, an entry fed in pieces must parse
 // exactly as when fed whole, annotate must give back every row it read with
-// its cells unchanged, as wide as the header, and five more, and the scanner
-// must find the same in pieces as whole.
+// its cells unchanged, as wide as the header, and five more, and the
+// searcher must find the same in pieces as whole and by its portable routes
+// as by its accelerated ones.
 #include <csv.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -24,6 +25,7 @@
 #include "mivaro/mivaro.h"
 #include "mivaro/scan.h"
 #include "mivaro/sin.h"
+#include "search_routes.h"
 #include "text/utf8.h"
 
 namespace {
@@ -236,36 +238,45 @@ void CheckAnnotate(std::string_view input) {
 
 }  // namespace
 
-// The scanner finds the same in the text whole and in three pieces cut where
-// the text's own bytes say; every match is nine digits that pass, inside the
-// text; redaction changes digits to '*' and nothing else.
-void CheckScanner(std::string_view text) {
+// The searcher finds the same in the text whole and in three pieces cut
+// where the text's own bytes say, and the portable routes the same as the
+// accelerated ones; every match is nine digits that pass, inside the text;
+// redaction changes digits to '*' and nothing else, and the redactor fed the
+// same pieces writes what redacting the whole text writes.
+void CheckSearcher(std::string_view text) {
   const std::vector<mivaro::Match> whole = mivaro::Find(text, mivaro::Confidence::Low);
+  const std::vector<mivaro::Match> portable =
+      mivaro::detail::FindPortably(text, mivaro::Confidence::Low);
   const std::size_t a = text.empty() ? 0 : static_cast<unsigned char>(text[0]) % (text.size() + 1);
   const std::size_t b =
       text.empty() ? 0 : a + static_cast<unsigned char>(text.back()) % (text.size() - a + 1);
-  mivaro::Scanner scanner(mivaro::Confidence::Low);
-  std::vector<mivaro::Match> pieces;
+  const std::string_view pieces[] = {text.substr(0, a), text.substr(a, b - a), text.substr(b)};
+  mivaro::Searcher searcher({.minimum = mivaro::Confidence::Low});
+  std::vector<mivaro::Match> fed;
   std::uint64_t settled = 0;
-  const auto keep = [&](const mivaro::Match& match) {
-    Require(match.offset >= settled);
-    pieces.push_back(match);
+  const auto keep = [&](const mivaro::Found& found) {
+    Require(found.match.offset >= settled);
+    Require(found.text == text.substr(found.match.offset, found.match.length));
+    fed.push_back(found.match);
   };
-  for (const std::string_view piece : {text.substr(0, a), text.substr(a, b - a), text.substr(b)}) {
-    scanner.Feed(piece, keep);
-    settled = scanner.Settled();
+  for (const std::string_view piece : pieces) {
+    searcher.Feed(piece, keep);
+    settled = searcher.Settled();
   }
-  scanner.Finish(keep);
-  Require(pieces.size() == whole.size());
+  searcher.Finish(keep);
+  const auto same = [](const mivaro::Match& x, const mivaro::Match& y) {
+    return x.offset == y.offset && x.length == y.length && x.number == y.number &&
+           x.confidence == y.confidence && x.keyword == y.keyword;
+  };
+  Require(fed.size() == whole.size() && portable.size() == whole.size());
   for (std::size_t i = 0; i < whole.size(); ++i) {
     const mivaro::Match& match = whole[i];
-    Require(pieces[i].offset == match.offset && pieces[i].length == match.length &&
-            pieces[i].number == match.number && pieces[i].confidence == match.confidence &&
-            pieces[i].keyword == match.keyword);
+    Require(same(fed[i], match) && same(portable[i], match));
     Require(match.offset + match.length <= text.size());
     Require(mivaro::IsValid(std::string_view(match.number.data(), match.number.size())));
   }
-  const std::string redacted = mivaro::Redact(text, mivaro::Confidence::Low, true);
+  const std::string redacted =
+      mivaro::Redact(text, {.minimum = mivaro::Confidence::Low, .allDigits = true});
   Require(redacted.size() == text.size());
   std::size_t starred = 0;
   for (std::size_t at = 0; at < text.size(); ++at) {
@@ -274,6 +285,12 @@ void CheckScanner(std::string_view text) {
     ++starred;
   }
   Require(starred == whole.size() * mivaro::kNumberLength);
+  mivaro::Redactor redactor({.minimum = mivaro::Confidence::Low, .allDigits = true});
+  std::string streamed;
+  const auto write = [&](std::string_view piece) { streamed += piece; };
+  for (const std::string_view piece : pieces) redactor.Feed(piece, write);
+  redactor.Finish(write);
+  Require(streamed == redacted);
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -281,6 +298,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CheckParsedEntry(input);
   CheckValidatePath(input);
   CheckAnnotate(input);
-  CheckScanner(input);
+  CheckSearcher(input);
   return 0;
 }

@@ -16,7 +16,9 @@
 #include "cli/annotator.h"
 #include "cli/entry_parser.h"
 #include "cli/generate.h"
+#include "cli/scan.h"
 #include "cli/sin_column.h"
+#include "mivaro/generator.h"
 #include "mivaro/sin.h"
 
 int main(int argc, char** argv) {
@@ -39,6 +41,8 @@ int main(int argc, char** argv) {
       {"@REASONS@", mivaro::cli::ReasonList()},
       {"@MAX_ROW_BYTES@", std::to_string(mivaro::cli::kDefaultMaxRowBytes)},
       {"@KEYWORD_REACH@", std::to_string(mivaro::kKeywordReach)},
+      {"@KEYWORDS@", mivaro::cli::KeywordList()},
+      {"@MOST_GENERATED@", std::to_string(mivaro::kMostGenerated)},
   };
   for (const auto& [name, value] : facts) {
     std::size_t at = text.find(name);

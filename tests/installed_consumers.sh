@@ -16,10 +16,10 @@ trap 'rm -rf "$work"' EXIT
 prefix=${3:-}
 if [[ -z $prefix ]]; then
   prefix=$work/prefix
-  for component in libmivaro1 libmivaro-dev; do
+  for component in libmivaro2 libmivaro-dev; do
     cmake --install "$build" --prefix "$prefix" --component "$component" >/dev/null
   done
-  export LD_LIBRARY_PATH=$(dirname "$(find "$prefix" -name 'libmivaro.so.1' | head -n 1)")
+  export LD_LIBRARY_PATH=$(dirname "$(find "$prefix" -name 'libmivaro.so.2' | head -n 1)")
 fi
 
 pc_dir=$(dirname "$(find "$prefix" -name mivaro.pc | head -n 1)")

@@ -108,11 +108,11 @@ void Form1::BuildControls() {
   PlaceWidget(Label3, kLabel3);
 
   for (std::size_t box = 0; box < kRegionBoxCount; ++box) {
-    auto* check = new QCheckBox(FromUtf8(kRegionBoxes[box].Caption), client);
+    auto* check = new QCheckBox(FromUtf8(kRegions[box].caption), client);
     check->setObjectName(QStringLiteral("Check%1").arg(box + 1));
     // Named by its caption, so "click NB" by voice reaches it; the province
     // is the description.
-    check->setAccessibleDescription(CoreText(kRegionBoxes[box].Name));
+    check->setAccessibleDescription(CoreText(kRegionNames[box]));
     PlaceWidget(check, kCheckPlaces[box]);
     Check[box] = check;
   }

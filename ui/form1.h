@@ -22,8 +22,6 @@
 // tr() text or a ShownLine of the rules passed through Shown, so both appear
 // in the language whose translation the program installed.
 
-#include <mivaro/regions.h>
-
 #include <QMainWindow>
 #include <array>
 #include <chrono>
@@ -31,6 +29,7 @@
 #include <memory>
 
 #include "ui/random_source.h"
+#include "ui/region_boxes.h"
 #include "ui/validate_command.h"
 #include "ui/window_generator.h"
 #include "ui/window_state.h"

@@ -5,12 +5,11 @@
 // message shown for a region group whether or not the number passes, and
 // the series message shown for a series only when it passes.
 
-#include <mivaro/regions.h>
-
 #include <array>
 #include <optional>
 #include <string_view>
 
+#include "ui/region_boxes.h"
 #include "ui/shown_line.h"
 
 namespace mivaro {

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
-#include <mivaro/regions.h>
-
 #include <string_view>
+
+#include "ui/translatable.h"
 
 namespace mivaro {
 

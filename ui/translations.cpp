@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "ui/translations.h"
 
-#include <mivaro/regions.h>
-
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QStringList>
 #include <QTranslator>
 #include <memory>
+
+#include "ui/region_boxes.h"
 
 namespace mivaro::ui {
 

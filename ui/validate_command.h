@@ -5,12 +5,11 @@
 // window and the web page both run it and show what it asks, in the order
 // it asks, so the two give the same messages in the same order.
 
-#include <mivaro/regions.h>
-
 #include <span>
 #include <string_view>
 
 #include "ui/evaluation.h"
+#include "ui/region_boxes.h"
 #include "ui/shown_line.h"
 #include "ui/window_state.h"
 

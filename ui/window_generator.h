@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
-#include <mivaro/regions.h>
-
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -13,6 +11,7 @@
 
 #include "ui/evaluation.h"
 #include "ui/random_source.h"
+#include "ui/region_boxes.h"
 #include "ui/window_state.h"
 
 namespace mivaro {

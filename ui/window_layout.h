@@ -4,9 +4,9 @@
 // Where the window's controls lie, in twips (1/1440 inch), as the desktop
 // window and the web page both lay them out.
 
-#include <mivaro/regions.h>
-
 #include <array>
+
+#include "ui/region_boxes.h"
 
 namespace mivaro {
 

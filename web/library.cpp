@@ -7,62 +7,41 @@
 // small JSON text.
 #include <emscripten/emscripten.h>
 #include <mivaro/generator.h>
+#include <mivaro/record.h>
 #include <mivaro/scan.h>
 #include <mivaro/sin.h>
 
 #include <cstdint>
 #include <cstring>
-#include <stdexcept>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "web/json.h"
+#include "text/json.h"
 
 namespace {
-
-using mivaro::web::AppendJsonString;
 
 // The text the last call that answers in words wrote; JavaScript reads it
 // before the next call.
 std::string g_text;
 
-// The fields of `mivaro-cli validate --json` but the input, and the reason
-// format and mask give when they refuse.
-void WriteCheckJson(const mivaro::Result& result) {
-  g_text = "{\"valid\":";
-  g_text += result.valid ? "true" : "false";
-  if (!result.WellFormed()) {
-    g_text += ",\"error\":";
-    AppendJsonString(g_text, mivaro::ErrorText(result.error));
-    g_text += R"(,"number":null,"check":null,"sum":null,"group":null,"regions":[])";
-  } else {
-    g_text += ",\"error\":null,\"number\":";
-    AppendJsonString(g_text, result.NumberText());
-    g_text += ",\"check\":";
-    AppendJsonString(g_text, result.CheckText());
-    g_text += ",\"sum\":" + std::to_string(result.sum) + ",\"group\":";
-    AppendJsonString(g_text, mivaro::GroupName(*result.group));
-    g_text += ",\"regions\":[";
-    const std::string_view words = mivaro::RegionWords(*result.group);
-    std::size_t at = 0;
-    while (at < words.size()) {
-      const std::size_t space = std::min(words.find(' ', at), words.size());
-      if (at != 0) g_text += ',';
-      AppendJsonString(g_text, words.substr(at, space - at));
-      at = space + 1;
-    }
-    g_text += ']';
-  }
+// The library's record of an entry as JSON, and the reason format and mask
+// give when they refuse, as one more field.
+void WriteCheckJson(std::string_view entry, const mivaro::Result& result) {
+  g_text.resize(mivaro::RecordJsonBound(entry.size()));
+  g_text.resize(mivaro::WriteRecordJson(g_text.data(), entry, result));
+  g_text.pop_back();  // the record's closing brace
   g_text += ",\"reason\":";
-  AppendJsonString(g_text, mivaro::Reason(result));
+  mivaro::text::AppendJsonString(g_text, mivaro::Reason(result));
   g_text += '}';
 }
 
-// One match as JavaScript reads it: five 32-bit words, then the digits.
+// One match as JavaScript reads it: five 32-bit words, then the digits. Its
+// start and end are in UTF-16 units, as JavaScript indexes strings.
 struct MatchRecord {
-  std::uint32_t offset;
-  std::uint32_t length;
+  std::uint32_t start;
+  std::uint32_t end;
   std::uint32_t confidence;
   const char* keyword;  // NUL-terminated static text, "" for none
   char number[12];      // nine digits, NUL-terminated
@@ -70,6 +49,10 @@ struct MatchRecord {
 static_assert(sizeof(MatchRecord) == 28);
 
 std::vector<MatchRecord> g_matches;
+
+// A JavaScript array of strings this long already takes tens of megabytes:
+// the package gives a hundredth of what one run of the library may draw.
+constexpr std::uint64_t kMostInOneArray = mivaro::kMostGenerated / 100;
 
 }  // namespace
 
@@ -88,9 +71,32 @@ EMSCRIPTEN_KEEPALIVE std::size_t web_text_length() {
 // Checks an entry and writes what it finds as JSON (web_text); returns 1
 // when it is a valid SIN.
 EMSCRIPTEN_KEEPALIVE int web_check(const char* entry, std::size_t length) {
-  const mivaro::Result result = mivaro::Check(std::string_view(entry, length));
-  WriteCheckJson(result);
+  const std::string_view text(entry, length);
+  const mivaro::Result result = mivaro::Check(text);
+  WriteCheckJson(text, result);
   return result.valid ? 1 : 0;
+}
+
+// Reads a style's name (0 bare, 1 spaced, 2 dashed) or a confidence's (1 low
+// to 3 high): returns its value, or -1 with why as web_text.
+EMSCRIPTEN_KEEPALIVE int web_parse_name(int confidence, const char* name, std::size_t length) {
+  const std::string_view text(name, length);
+  if (confidence != 0) {
+    const auto parsed = mivaro::ParseConfidence(text, g_text);
+    return parsed ? static_cast<int>(*parsed) : -1;
+  }
+  const auto parsed = mivaro::ParseStyle(text, g_text);
+  return parsed ? static_cast<int>(*parsed) : -1;
+}
+
+// Returns the least confidence reported unless a caller says otherwise.
+EMSCRIPTEN_KEEPALIVE int web_default_confidence() {
+  return static_cast<int>(mivaro::kDefaultConfidence);
+}
+
+// Returns the most numbers one generate() call gives.
+EMSCRIPTEN_KEEPALIVE std::uint32_t web_most_generated() {
+  return static_cast<std::uint32_t>(kMostInOneArray);
 }
 
 // Writes a valid entry in a style, masked or not, as web_text and returns 1;
@@ -120,21 +126,12 @@ EMSCRIPTEN_KEEPALIVE int web_generate(unsigned regions, int hasFirstDigit, int f
   options.zeroToNine = zeroToNine != 0;
   options.unique = unique != 0;
   options.seed = (std::uint64_t{seedHigh} << 32U) | seedLow;
-  try {
-    mivaro::Generator generator(options);
-    if (options.unique && count > generator.Distinct()) {
-      g_text = "count " + std::to_string(count) + " is more than the " +
-               std::to_string(generator.Distinct()) + " distinct valid numbers these options allow";
-      return 0;
-    }
-    mivaro::Number number{};
-    for (std::uint32_t i = 0; i < count; ++i) {
-      generator.Next(number);
-      std::memcpy(out + std::size_t{i} * number.size(), number.data(), number.size());
-    }
-  } catch (const std::invalid_argument& refused) {
-    g_text = refused.what();
-    return 0;
+  std::optional<mivaro::Generator> generator = mivaro::Generator::Create(options, g_text);
+  if (!generator || !generator->Gives(count, g_text)) return 0;
+  mivaro::Number number{};
+  for (std::uint32_t i = 0; i < count; ++i) {
+    generator->Next(number);
+    std::memcpy(out + std::size_t{i} * number.size(), number.data(), number.size());
   }
   return 1;
 }
@@ -154,22 +151,22 @@ EMSCRIPTEN_KEEPALIVE int web_parse_regions(const char* list, std::size_t length,
 }
 
 // Finds the SINs of at least a confidence (1 low to 3 high) in a text and
-// returns how many; web_matches() holds them.
+// returns how many; web_matches() holds them, placed in UTF-16 units.
 EMSCRIPTEN_KEEPALIVE std::size_t web_find(const char* text, std::size_t length, int minimum) {
   g_matches.clear();
-  mivaro::Scanner scanner(static_cast<mivaro::Confidence>(minimum));
-  const auto keep = [](const mivaro::Match& match) {
-    MatchRecord record{static_cast<std::uint32_t>(match.offset),
-                       static_cast<std::uint32_t>(match.length),
+  static mivaro::Searcher searcher;
+  searcher.SetOptions({.minimum = static_cast<mivaro::Confidence>(minimum)});
+  searcher.Search(std::string_view(text, length), [](const mivaro::Found& found) {
+    const mivaro::Match& match = found.match;
+    MatchRecord record{static_cast<std::uint32_t>(found.start.utf16),
+                       static_cast<std::uint32_t>(found.end.utf16),
                        static_cast<std::uint32_t>(match.confidence),
                        // Static, terminated text, as the C API hands it out.
                        match.keyword.empty() ? "" : match.keyword.data(),
                        {}};
     std::memcpy(record.number, match.number.data(), match.number.size());
     g_matches.push_back(record);
-  };
-  scanner.Feed(std::string_view(text, length), keep);
-  scanner.Finish(keep);
+  });
   return g_matches.size();
 }
 

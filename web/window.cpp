@@ -5,24 +5,24 @@
 // order, each message as a modal dialog it waits on, each generated
 // candidate shown for the pause before its check labels.
 #include <emscripten/emscripten.h>
-#include <mivaro/regions.h>
 #include <mivaro/sin.h>
 
 #include <string>
 #include <string_view>
 
+#include "text/json.h"
 #include "ui/about.h"
 #include "ui/random_source.h"
+#include "ui/region_boxes.h"
 #include "ui/validate_command.h"
 #include "ui/window_generator.h"
 #include "ui/window_layout.h"
 #include "ui/window_state.h"
-#include "web/json.h"
 
 namespace mivaro {
 namespace {
 
-using web::AppendJsonString;
+using text::AppendJsonString;
 
 void AppendLine(std::string& out, const ShownLine& line) {
   out += '[';
@@ -135,7 +135,7 @@ EMSCRIPTEN_KEEPALIVE const char* web_window_about() {
     if (line.translateValue) {
       mivaro::AppendLine(out, {mivaro::kWindowContext, line.value});
     } else {
-      mivaro::web::AppendJsonString(out, line.value);
+      mivaro::text::AppendJsonString(out, line.value);
     }
     out += '}';
   }
@@ -171,13 +171,13 @@ EMSCRIPTEN_KEEPALIVE const char* web_window_layout() {
     place(out, *at);
   }
   out += "},\"boxes\":[";
-  for (std::size_t box = 0; box < mivaro::kRegionBoxes.size(); ++box) {
-    const mivaro::RegionBox& region = mivaro::kRegionBoxes[box];
+  for (std::size_t box = 0; box < mivaro::kRegions.size(); ++box) {
+    const mivaro::Region& region = mivaro::kRegions[box];
     if (box != 0) out += ',';
     out += "{\"caption\":";
-    mivaro::web::AppendJsonString(out, region.Caption);
-    out += ",\"bit\":" + std::to_string(region.Bit) + ",\"name\":";
-    mivaro::AppendLine(out, {mivaro::kTextContext, region.Name});
+    mivaro::text::AppendJsonString(out, region.caption);
+    out += ",\"bit\":" + std::to_string(region.bit) + ",\"name\":";
+    mivaro::AppendLine(out, {mivaro::kTextContext, mivaro::kRegionNames[box]});
     out += ",\"place\":";
     place(out, mivaro::kCheckPlaces[box]);
     out += '}';

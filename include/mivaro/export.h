@@ -9,8 +9,11 @@
 
 #if defined(__GNUC__) || defined(__clang__)
 #define MIVARO_EXPORT __attribute__((visibility("default")))
+/** Keeps a member of an exported class out of the library's interface. */
+#define MIVARO_NO_EXPORT __attribute__((visibility("hidden")))
 #else
 #define MIVARO_EXPORT
+#define MIVARO_NO_EXPORT
 #endif
 
 #endif /* MIVARO_EXPORT_H */

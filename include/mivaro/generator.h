@@ -48,15 +48,19 @@ struct GeneratorOptions {
   Style style = Style::Bare;         ///< how text is written (--format)
 };
 
+/// The most numbers one run draws, in every front end: mivaro-cli
+/// generate's --count, Python's and SQL's count.
+inline constexpr std::uint64_t kMostGenerated = MIVARO_MOST_GENERATED;
+
 /// Draws SINs, every one the options allow equally likely, reproducibly: the
 /// same options and seed give the same numbers on every machine and in every
 /// release, the numbers `mivaro-cli generate` prints.
 class MIVARO_EXPORT Generator {
  public:
-  /// Makes a generator; throws std::invalid_argument, with the reason in
-  /// mivaro-cli's words, for options it refuses (regions and a first digit
-  /// together, a first digit out of 0-9, unique with invalid kinds).
-  explicit Generator(const GeneratorOptions& options);
+  /// Makes a generator, or returns nothing for options it refuses (regions
+  /// and a first digit together, a first digit out of 0-9, unique with
+  /// invalid kinds) and says why in error.
+  static std::optional<Generator> Create(const GeneratorOptions& options, std::string& error);
   ~Generator();
   /// Moves a generator; the one moved from can only be destroyed or assigned.
   Generator(Generator&&) noexcept;
@@ -68,6 +72,10 @@ class MIVARO_EXPORT Generator {
   /// Returns how many distinct valid numbers the options allow.
   std::uint64_t Distinct() const noexcept;
 
+  /// Returns whether a run of count numbers can be drawn: false, saying why
+  /// in error, when a unique generator has fewer distinct numbers.
+  bool Gives(std::uint64_t count, std::string& error) const;
+
   /// Writes the next valid number; returns false when a unique generator has
   /// given all of them. Not for a generator of invalid kinds.
   bool Next(Number& number);
@@ -78,7 +86,9 @@ class MIVARO_EXPORT Generator {
   bool Next(std::string& text);
 
  private:
-  struct State;
+  MIVARO_NO_EXPORT Generator();
+
+  struct MIVARO_NO_EXPORT State;
   std::unique_ptr<State> state_;
 };
 

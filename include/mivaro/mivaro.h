@@ -84,6 +84,27 @@ typedef struct mivaro_result {
   unsigned regions;   /**< the group's MIVARO_REGION_* bits; 0 for a series or when malformed */
 } mivaro_result;
 
+/** The fields of the record of one checked entry, in their order: what
+ * mivaro-cli validate writes as JSON and CSV, Python's Result and SQL's
+ * sin_check give. */
+typedef enum mivaro_record_field {
+  MIVARO_RECORD_INPUT = 0,   /**< the entry as given */
+  MIVARO_RECORD_NUMBER = 1,  /**< its nine digits; null when malformed */
+  MIVARO_RECORD_VALID = 2,   /**< whether it is a valid SIN */
+  MIVARO_RECORD_CHECK = 3,   /**< its nine check values; null when malformed */
+  MIVARO_RECORD_SUM = 4,     /**< their sum; null when malformed */
+  MIVARO_RECORD_GROUP = 5,   /**< the first digit's group name; null when malformed */
+  MIVARO_RECORD_REGIONS = 6, /**< the group's region captions, a list */
+  MIVARO_RECORD_ERROR = 7    /**< why it is malformed; null when well formed */
+} mivaro_record_field;
+
+/** How many fields a record has. */
+#define MIVARO_RECORD_FIELDS 8
+
+/** Returns a record field's name ("input", "number", ...), or "" for a value
+ * this release does not know. */
+MIVARO_EXPORT const char* mivaro_record_field_name(mivaro_record_field field);
+
 /** Returns the library's version, as `mivaro-cli --version` prints it. */
 MIVARO_EXPORT const char* mivaro_version(void);
 
@@ -114,6 +135,16 @@ MIVARO_EXPORT const char* mivaro_region_caption(unsigned region);
  * more than size - 1 when it was cut. */
 MIVARO_EXPORT size_t mivaro_reason(const mivaro_result* result, char* buffer, size_t size);
 
+/** Returns a style's name ("bare", "spaced", "dashed"), or "" for a value
+ * this release does not know. */
+MIVARO_EXPORT const char* mivaro_style_name(mivaro_style style);
+
+/** Reads a style's name (length bytes, no NUL needed) into style and returns
+ * 1; or returns 0 and writes why into error (at most size bytes,
+ * NUL-terminated). */
+MIVARO_EXPORT int mivaro_style_parse(const char* name, size_t length, mivaro_style* style,
+                                     char* error, size_t size);
+
 /** Writes nine ASCII digits in a style into out, NUL-terminated; returns 1,
  * or 0 (out untouched) when digits does not start with nine ASCII digits. */
 MIVARO_EXPORT int mivaro_format(const char* digits, mivaro_style style, char out[12]);
@@ -122,6 +153,10 @@ MIVARO_EXPORT int mivaro_format(const char* digits, mivaro_style style, char out
  * ("*** *** 782") into out, NUL-terminated; returns 1, or 0 (out untouched)
  * when digits does not start with nine ASCII digits. */
 MIVARO_EXPORT int mivaro_mask(const char* digits, mivaro_style style, char out[12]);
+
+/** The most numbers one run of a generator gives, in every front end:
+ * mivaro-cli generate's --count, Python's and SQL's count. */
+#define MIVARO_MOST_GENERATED 100000000
 
 /** What a generator draws. */
 typedef struct mivaro_generator_options {
@@ -137,7 +172,8 @@ typedef struct mivaro_generator mivaro_generator;
 
 /** Returns a generator that gives the same numbers as `mivaro-cli generate
  * --seed` for the same options, or NULL for options the CLI refuses (regions
- * and a first digit together, a first digit out of range) or no memory. */
+ * and a first digit together, a first digit out of range; see
+ * mivaro_generator_refusal) or no memory. */
 MIVARO_EXPORT mivaro_generator* mivaro_generator_create(const mivaro_generator_options* options);
 
 /** Writes the next number's nine digits into number, NUL-terminated, and
@@ -179,39 +215,94 @@ typedef struct mivaro_match {
   const char* keyword;          /**< the keyword or column name that made it high, or "" */
 } mivaro_match;
 
-/** Where a scanner's matches go: called with each, and the context given. */
-typedef void (*mivaro_match_sink)(const mivaro_match* match, void* context);
+/** A place in a text counted in each unit callers index text by: every byte
+ * but a UTF-8 continuation byte starts a code point, ill-formed ones too; a
+ * character past U+FFFF is two UTF-16 units. */
+typedef struct mivaro_text_units {
+  uint64_t bytes;       /**< UTF-8 bytes */
+  uint64_t code_points; /**< code points, as Python's str and SQL's position() count */
+  uint64_t utf16;       /**< UTF-16 units, as JavaScript and Java count */
+} mivaro_text_units;
 
-/** Finds SINs in free text fed in pieces of any size. */
-typedef struct mivaro_scanner mivaro_scanner;
+/** A match as a search hands it over: what it is and where it lies. */
+typedef struct mivaro_found {
+  mivaro_match match;       /**< its digits, confidence, keyword, and offset and length in bytes */
+  const char* text;         /**< its match.length bytes as written; valid during the call */
+  uint64_t line;            /**< its first digit's line, from 1; 0 when places are not counted */
+  mivaro_text_units start;  /**< where its first digit is, from the text's start, from 0 */
+  mivaro_text_units end;    /**< one past its last digit */
+  mivaro_text_units column; /**< where its first digit is in its line, from 1 */
+} mivaro_found;
 
-/** Returns a scanner that reports matches of at least a confidence, or NULL
- * for a confidence this release does not know or no memory. */
-MIVARO_EXPORT mivaro_scanner* mivaro_scanner_create(mivaro_confidence minimum);
+/** Where a search's matches go: called with each, in order, and the context
+ * given. */
+typedef void (*mivaro_found_sink)(const mivaro_found* found, void* context);
 
-/** Scans the next length bytes of the text and calls sink for every match
- * settled by now, in order; a number or keyword cut between pieces is found
- * as in the whole text. Returns 1, or 0 (and reports nothing) for a NULL
- * scanner or no memory. */
-MIVARO_EXPORT int mivaro_scanner_feed(mivaro_scanner* scanner, const char* text, size_t length,
-                                      mivaro_match_sink sink, void* context);
+/** Searches a whole text of length bytes for SINs of at least a confidence
+ * and calls sink with each, with its places counted; nothing is copied or
+ * kept. Returns the number of matches, or -1 (and reports nothing) for a
+ * confidence this release does not know, a NULL text with a length, or no
+ * memory. */
+MIVARO_EXPORT int64_t mivaro_search(const char* text, size_t length, mivaro_confidence minimum,
+                                    mivaro_found_sink sink, void* context);
+
+/** Writes a text of length bytes into out (length bytes, which may be the
+ * text itself) with the digits of every SIN of at least a confidence written
+ * over with '*': all but the last three, or all nine when all_digits is not
+ * 0. Returns the number of SINs redacted, or -1 (out untouched) for a
+ * confidence this release does not know, a NULL text or out with a length,
+ * or no memory. */
+MIVARO_EXPORT int64_t mivaro_redact(const char* text, size_t length, mivaro_confidence minimum,
+                                    int all_digits, char* out);
+
+/** Finds SINs in a text fed in pieces of any size. */
+typedef struct mivaro_searcher mivaro_searcher;
+
+/** Returns a searcher that reports matches of at least a confidence, with
+ * their places counted when places is not 0; or NULL for a confidence this
+ * release does not know or no memory. */
+MIVARO_EXPORT mivaro_searcher* mivaro_searcher_create(mivaro_confidence minimum, int places);
+
+/** Searches the next length bytes of the text and calls sink for every
+ * match settled by now, in order; a number or keyword cut between pieces is
+ * found as in the whole text. Returns 1, or 0 (and reports nothing) for a
+ * NULL searcher or no memory. */
+MIVARO_EXPORT int mivaro_searcher_feed(mivaro_searcher* searcher, const char* text, size_t length,
+                                       mivaro_found_sink sink, void* context);
 
 /** Ends the text: calls sink for the matches still open, and makes the
- * scanner ready for a new text. Returns 1, or 0 for a NULL scanner or no
+ * searcher ready for a new text. Returns 1, or 0 for a NULL searcher or no
  * memory. */
-MIVARO_EXPORT int mivaro_scanner_finish(mivaro_scanner* scanner, mivaro_match_sink sink,
-                                        void* context);
+MIVARO_EXPORT int mivaro_searcher_finish(mivaro_searcher* searcher, mivaro_found_sink sink,
+                                         void* context);
+
+/** Searches a whole text of length bytes as mivaro_search does, with a
+ * searcher that keeps what it has allocated from text to text, for callers
+ * that search many short texts; the searcher must not be in the middle of a
+ * text fed in pieces. Returns the number of matches, or -1 (and reports
+ * nothing) for a NULL searcher, a NULL text with a length, or no memory. */
+MIVARO_EXPORT int64_t mivaro_searcher_search(mivaro_searcher* searcher, const char* text,
+                                             size_t length, mivaro_found_sink sink, void* context);
 
 /** Returns how many bytes from the start of the text no match still to come
  * can touch: what a redacting writer may pass on. */
-MIVARO_EXPORT uint64_t mivaro_scanner_settled(const mivaro_scanner* scanner);
+MIVARO_EXPORT uint64_t mivaro_searcher_settled(const mivaro_searcher* searcher);
 
-/** Frees a scanner; NULL is allowed. */
-MIVARO_EXPORT void mivaro_scanner_free(mivaro_scanner* scanner);
+/** Frees a searcher; NULL is allowed. */
+MIVARO_EXPORT void mivaro_searcher_free(mivaro_searcher* searcher);
 
 /** Returns a confidence's name ("low", "medium", "high"), or "" for a value
  * this release does not know. */
 MIVARO_EXPORT const char* mivaro_confidence_name(mivaro_confidence confidence);
+
+/** The confidence reports start at unless told otherwise. */
+#define MIVARO_DEFAULT_CONFIDENCE MIVARO_CONFIDENCE_MEDIUM
+
+/** Reads a confidence's name (length bytes, no NUL needed) into confidence
+ * and returns 1; or returns 0 and writes why into error (at most size bytes,
+ * NUL-terminated). */
+MIVARO_EXPORT int mivaro_confidence_parse(const char* name, size_t length,
+                                          mivaro_confidence* confidence, char* error, size_t size);
 
 /** Writes '*' over the digits of a match's length bytes, given from its
  * offset in the text: all but the last three, or all nine when all_digits

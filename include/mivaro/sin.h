@@ -68,6 +68,15 @@ enum class Style : int {
 /// The styles by name, in the order of their values.
 inline constexpr std::array<std::string_view, 3> kStyleNames{"bare", "spaced", "dashed"};
 
+/// Returns a style's name ("bare", "spaced", "dashed").
+constexpr std::string_view StyleName(Style style) {
+  return kStyleNames[static_cast<std::size_t>(style)];
+}
+
+/// Returns the style of a name, or nothing for another word and says why in
+/// error.
+MIVARO_EXPORT std::optional<Style> ParseStyle(std::string_view name, std::string& error);
+
 /// Everything a check finds out about one entry.
 struct Result {
   bool valid = false;                ///< the entry is a valid SIN

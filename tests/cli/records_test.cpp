@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "cli/csv.h"
-#include "cli/utf8.h"
+#include "cli/escape.h"
 #include "support/entry_table.h"
 
 namespace mivaro::cli {

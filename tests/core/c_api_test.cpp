@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "mivaro/generator.h"
@@ -89,7 +90,10 @@ TEST(CApi, GeneratesWhatTheCxxGeneratorAndSoMivaroCliGenerate) {
     same.zeroToNine = options.zero_to_nine != 0;
     same.unique = options.unique != 0;
     same.seed = options.seed;
-    mivaro::Generator cxx(same);
+    std::string refusal;
+    std::optional<mivaro::Generator> made = mivaro::Generator::Create(same, refusal);
+    ASSERT_TRUE(made) << refusal;
+    mivaro::Generator& cxx = *made;
     mivaro_generator* c = mivaro_generator_create(&options);
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(mivaro_generator_distinct(c), cxx.Distinct());

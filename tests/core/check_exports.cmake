@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: Apache-2.0
 # Compares the dynamic symbols a shared library defines with a committed
 # list, demangled, one a line. Usage:
-#   cmake -DLIBRARY=libmivaro.so.1 -DEXPECTED=exported_symbols.txt -P check_exports.cmake
+#   cmake -DLIBRARY=libmivaro.so.2 -DEXPECTED=exported_symbols.txt -P check_exports.cmake
 find_program(NM nm REQUIRED)
 execute_process(COMMAND ${NM} --dynamic --defined-only --demangle ${LIBRARY}
   OUTPUT_VARIABLE listing COMMAND_ERROR_IS_FATAL ANY)

@@ -14,8 +14,8 @@ namespace {
 struct RegionRow {
   char first;
   RegionGroup group;
-  // Flags in box order: AB BC MB NB NU NWT ON PEI NF QC YT NS SK.
-  std::string_view flags;
+  // Its regions in the table's order: AB BC MB NB NU NWT ON PEI NF QC YT NS SK.
+  std::string_view regions;
   std::string_view name;  // as mivaro-cli prints it
   std::optional<std::string_view> series;
 };
@@ -45,12 +45,11 @@ TEST_P(RegionTableRows, MapsTheFirstDigitToItsGroupFlagsAndNames) {
   const std::optional<RegionGroup> group = RegionForDigit(row.first);
 
   ASSERT_EQ(group, row.group);
-  const RegionFlags flags = RegionFlagsFor(*group);
-  for (std::size_t box = 0; box < kRegionBoxCount; ++box) {
-    SCOPED_TRACE(kRegionBoxes[box].Caption);
-    EXPECT_EQ(flags[box], row.flags[box] - '0');
+  const unsigned bits = RegionBitsOf(*group);
+  for (std::size_t index = 0; index < kRegions.size(); ++index) {
+    SCOPED_TRACE(kRegions[index].caption);
+    EXPECT_EQ((bits & kRegions[index].bit) != 0, row.regions[index] == '1');
   }
-  EXPECT_EQ(RegionFlagsOf(RegionBitsOf(flags)), flags);
   EXPECT_EQ(GroupName(*group), row.name);
   EXPECT_EQ(SeriesName(*group), row.series);
 }
@@ -63,12 +62,12 @@ TEST_P(RegionTableRows, ListsTheDigitAmongItsGroupsFirstDigits) {
 
 INSTANTIATE_TEST_SUITE_P(EveryFirstDigit, RegionTableRows, ::testing::ValuesIn(kRows));
 
-TEST(RegionTable, TicksEveryBoxForExactlyOneGroup) {
-  for (std::size_t box = 0; box < kRegionBoxCount; ++box) {
-    SCOPED_TRACE(kRegionBoxes[box].Caption);
-    int ticking = 0;
-    for (const RegionGroup group : kGroups) ticking += RegionFlagsFor(group)[box];
-    EXPECT_EQ(ticking, 1);
+TEST(RegionTable, PutsEveryRegionInExactlyOneGroup) {
+  for (const Region& region : kRegions) {
+    SCOPED_TRACE(region.caption);
+    int groups = 0;
+    for (const RegionGroup group : kGroups) groups += (RegionBitsOf(group) & region.bit) != 0;
+    EXPECT_EQ(groups, 1);
   }
 }
 

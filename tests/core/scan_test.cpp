@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "mivaro/mivaro.h"
+#include "search_routes.h"
 
 namespace mivaro {
 namespace {
@@ -145,35 +146,97 @@ TEST_P(ScanRules, ReportsWhatTheRulesSay) {
   EXPECT_EQ(WrittenAll(Find(row.text, Confidence::Low)), row.matches);
 }
 
-// Pieces of every size and every cut find the same, and no match touches
-// what the scanner said was settled before the piece that found it.
-TEST_P(ScanRules, FindsTheSameInPiecesCutAnywhere) {
+// Pieces of every size and every cut find the same, the portable routes
+// find what the accelerated ones do, no match touches what the searcher said
+// was settled before the piece that found it, and the redactor fed the same
+// pieces writes what redacting the whole text writes.
+TEST_P(ScanRules, FindsAndRedactsTheSameInPiecesCutAnywhere) {
   const ScanRow& row = GetParam();
   const std::vector<Match> whole = Find(row.text, Confidence::Low);
+  EXPECT_EQ(WrittenAll(detail::FindPortably(row.text, Confidence::Low)), WrittenAll(whole));
+  const std::string redacted = Redact(row.text, {.minimum = Confidence::Low, .allDigits = true});
   for (std::size_t cut = 0; cut <= row.text.size(); ++cut) {
-    Scanner scanner(Confidence::Low);
+    Searcher searcher({.minimum = Confidence::Low});
     std::vector<Match> found;
     std::uint64_t settled = 0;
-    const auto keep = [&](const Match& match) {
-      EXPECT_GE(match.offset, settled) << "cut at " << cut;
-      found.push_back(match);
+    const auto keep = [&](const Found& each) {
+      EXPECT_GE(each.match.offset, settled) << "cut at " << cut;
+      found.push_back(each.match);
     };
-    scanner.Feed(std::string_view(row.text).substr(0, cut), keep);
-    settled = scanner.Settled();
-    scanner.Feed(std::string_view(row.text).substr(cut), keep);
-    settled = scanner.Settled();
-    scanner.Finish(keep);
+    searcher.Feed(std::string_view(row.text).substr(0, cut), keep);
+    settled = searcher.Settled();
+    searcher.Feed(std::string_view(row.text).substr(cut), keep);
+    settled = searcher.Settled();
+    searcher.Finish(keep);
     ASSERT_EQ(WrittenAll(found), WrittenAll(whole)) << "cut at " << cut;
     for (std::size_t i = 0; i < found.size(); ++i) {
       EXPECT_EQ(found[i].offset, whole[i].offset);
       EXPECT_EQ(found[i].length, whole[i].length);
     }
+    Redactor redactor({.minimum = Confidence::Low, .allDigits = true});
+    std::string out;
+    const auto write = [&](std::string_view text) { out += text; };
+    redactor.Feed(std::string_view(row.text).substr(0, cut), write);
+    redactor.Feed(std::string_view(row.text).substr(cut), write);
+    redactor.Finish(write);
+    EXPECT_EQ(out, redacted) << "cut at " << cut;
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Scanner, ScanRules, ::testing::ValuesIn(kRows));
+INSTANTIATE_TEST_SUITE_P(Searcher, ScanRules, ::testing::ValuesIn(kRows));
 
-TEST(Scanner, ReportsWhereEachMatchLiesAndReportsFromTheLeastConfidenceAskedFor) {
+// Where a match lies, in every unit callers index by: the line, the column
+// in code points, and its start and end in bytes, code points and UTF-16
+// units, whole and fed a byte at a time.
+struct PlaceRow {
+  const char* name;
+  std::string text;
+  std::uint64_t line;
+  std::uint64_t column;  // code points, from 1
+  TextUnits start;
+  TextUnits end;
+};
+
+void PrintTo(const PlaceRow& row, std::ostream* os) {
+  *os << row.name;
+}
+
+const PlaceRow kPlaceRows[] = {
+    {"ASCII", "SIN 046 454 286", 1, 5, {4, 4, 4}, {15, 15, 15}},
+    {"on the third line", "a\nb\nSIN 046454286", 3, 5, {8, 8, 8}, {17, 17, 17}},
+    {"after accents", "é\nNAS 046454286", 2, 5, {7, 6, 6}, {16, 15, 15}},
+    {"after an astral character", "\U0001F600 SIN 046454286", 1, 7, {9, 6, 7}, {18, 15, 16}},
+    {"with no-break spaces inside", "SIN 046\u00A0454\u00A0286 ok", 1, 5, {4, 4, 4}, {17, 15, 15}},
+    // Every byte but a continuation byte starts a code point.
+    {"after stray bytes", "\xFF\x80 SIN 046454286", 1, 7, {7, 6, 6}, {16, 15, 15}},
+};
+
+class MatchPlaces : public ::testing::TestWithParam<PlaceRow> {};
+
+TEST_P(MatchPlaces, CountsEveryUnitWholeAndInPieces) {
+  const PlaceRow& row = GetParam();
+  std::vector<Found> found;
+  const auto keep = [&](const Found& each) { found.push_back(each); };
+  Searcher searcher({.minimum = Confidence::Low});
+  searcher.Search(row.text, keep);
+  for (const char c : row.text) searcher.Feed(std::string_view(&c, 1), keep);
+  searcher.Finish(keep);
+  ASSERT_EQ(found.size(), 2U);
+  for (const Found& each : found) {
+    EXPECT_EQ(each.line, row.line);
+    EXPECT_EQ(each.column.codePoints, row.column);
+    EXPECT_EQ(each.start.bytes, row.start.bytes);
+    EXPECT_EQ(each.start.codePoints, row.start.codePoints);
+    EXPECT_EQ(each.start.utf16, row.start.utf16);
+    EXPECT_EQ(each.end.bytes, row.end.bytes);
+    EXPECT_EQ(each.end.codePoints, row.end.codePoints);
+    EXPECT_EQ(each.end.utf16, row.end.utf16);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Searcher, MatchPlaces, ::testing::ValuesIn(kPlaceRows));
+
+TEST(Searcher, ReportsWhereEachMatchLiesAndReportsFromTheLeastConfidenceAskedFor) {
   const std::string text = "x 046\u00A0454\u00A0286 y 123456782 SIN 130 692 544";
   const std::vector<Match> all = Find(text, Confidence::Low);
   ASSERT_EQ(all.size(), 3U);
@@ -186,63 +249,76 @@ TEST(Scanner, ReportsWhereEachMatchLiesAndReportsFromTheLeastConfidenceAskedFor)
   EXPECT_EQ(Find("x 046 454 286 y 123456782").size(), 1U);
 }
 
-TEST(Scanner, RedactsDigitsOnlyAndKeepsTheLength) {
+TEST(Searcher, RedactsDigitsOnlyAndKeepsTheLength) {
   const std::string text = "SIN 046\u00A0454\u00A0286, id 123456782, 046 454 289\n";
-  EXPECT_EQ(Redact(text, Confidence::Low),
+  EXPECT_EQ(Redact(text, {.minimum = Confidence::Low}),
             "SIN ***\u00A0***\u00A0286, id ******782, 046 454 289\n");
-  EXPECT_EQ(Redact(text, Confidence::Medium, true),
+  EXPECT_EQ(Redact(text, {.minimum = Confidence::Medium, .allDigits = true}),
             "SIN ***\u00A0***\u00A0***, id *********, 046 454 289\n");
 }
 
-TEST(Scanner, FindsAMatchFedOneByteAtATimeInBoundedMemory) {
+TEST(Searcher, FindsAMatchFedOneByteAtATimeInBoundedMemory) {
   std::string text = "Ticket 4411: numéro d'assurance sociale 046 454 286.\n";
   for (int i = 0; i < 200; ++i) text += "2026-12-07T10:11:12Z INFO id=48213 user=x ok\n";
   text += "SIN 123-456-782\n";
-  Scanner scanner;
+  Searcher searcher;
   std::vector<Match> found;
-  const auto keep = [&](const Match& match) { found.push_back(match); };
-  for (const char c : text) scanner.Feed(std::string_view(&c, 1), keep);
-  scanner.Finish(keep);
+  const auto keep = [&](const Found& each) { found.push_back(each.match); };
+  for (const char c : text) searcher.Feed(std::string_view(&c, 1), keep);
+  searcher.Finish(keep);
   EXPECT_EQ(WrittenAll(found), WrittenAll(Find(text)));
   EXPECT_EQ(found.size(), 2U);
 }
 
 // More numbers in one piece than may wait for their confidence at once.
-TEST(Scanner, ReportsThousandsOfMatchesInOnePieceAsInSmallPieces) {
+TEST(Searcher, ReportsThousandsOfMatchesInOnePieceAsInSmallPieces) {
   std::string text = "id\n";
   for (int i = 0; i < 3000; ++i) text += "046454286 ";
   const std::vector<Match> whole = Find(text, Confidence::Low);
   EXPECT_EQ(whole.size(), 3000U);
-  Scanner scanner(Confidence::Low);
+  Searcher searcher({.minimum = Confidence::Low});
   std::vector<Match> found;
-  const auto keep = [&](const Match& match) { found.push_back(match); };
+  const auto keep = [&](const Found& each) { found.push_back(each.match); };
   for (std::size_t at = 0; at < text.size(); at += 7) {
-    scanner.Feed(std::string_view(text).substr(at, 7), keep);
+    searcher.Feed(std::string_view(text).substr(at, 7), keep);
   }
-  scanner.Finish(keep);
+  searcher.Finish(keep);
   EXPECT_EQ(WrittenAll(found), WrittenAll(whole));
 }
 
-// The C API over the same scanner, with the names and keywords as C strings.
-TEST(ScannerCApi, ReportsMatchesThroughTheSink) {
-  mivaro_scanner* scanner = mivaro_scanner_create(MIVARO_CONFIDENCE_MEDIUM);
-  ASSERT_NE(scanner, nullptr);
+// The C API over the same searcher, with the names and keywords as C strings.
+TEST(SearchCApi, ReportsMatchesThroughTheSinkAndRedacts) {
+  mivaro_searcher* searcher = mivaro_searcher_create(MIVARO_CONFIDENCE_MEDIUM, 1);
+  ASSERT_NE(searcher, nullptr);
   std::vector<std::string> seen;
-  const mivaro_match_sink sink = [](const mivaro_match* match, void* context) {
+  const mivaro_found_sink sink = [](const mivaro_found* found, void* context) {
     static_cast<std::vector<std::string>*>(context)->push_back(
-        std::string(match->number) + " " + mivaro_confidence_name(match->confidence) + " " +
-        match->keyword + " @" + std::to_string(match->offset) + "+" +
-        std::to_string(match->length));
+        std::string(found->match.number) + " " + mivaro_confidence_name(found->match.confidence) +
+        " " + found->match.keyword + " @" + std::to_string(found->match.offset) + "+" +
+        std::to_string(found->match.length) + " " + std::string(found->text, found->match.length) +
+        " line " + std::to_string(found->line));
   };
   const std::string text = "NAS 046 454 286 / 123-456-782";
-  EXPECT_EQ(mivaro_scanner_feed(scanner, text.data(), 9, sink, &seen), 1);
-  EXPECT_EQ(mivaro_scanner_feed(scanner, text.data() + 9, text.size() - 9, sink, &seen), 1);
-  EXPECT_EQ(mivaro_scanner_finish(scanner, sink, &seen), 1);
-  EXPECT_EQ(seen,
-            (std::vector<std::string>{"046454286 high NAS @4+11", "123456782 high NAS @18+11"}));
-  mivaro_scanner_free(scanner);
-  EXPECT_EQ(mivaro_scanner_create(static_cast<mivaro_confidence>(7)), nullptr);
-  EXPECT_EQ(mivaro_scanner_feed(nullptr, "x", 1, sink, &seen), 0);
+  EXPECT_EQ(mivaro_searcher_feed(searcher, text.data(), 9, sink, &seen), 1);
+  EXPECT_EQ(mivaro_searcher_feed(searcher, text.data() + 9, text.size() - 9, sink, &seen), 1);
+  EXPECT_EQ(mivaro_searcher_finish(searcher, sink, &seen), 1);
+  const std::vector<std::string> expected{"046454286 high NAS @4+11 046 454 286 line 1",
+                                          "123456782 high NAS @18+11 123-456-782 line 1"};
+  EXPECT_EQ(seen, expected);
+  seen.clear();
+  EXPECT_EQ(mivaro_searcher_search(searcher, text.data(), text.size(), sink, &seen), 2);
+  EXPECT_EQ(seen, expected);
+  mivaro_searcher_free(searcher);
+  seen.clear();
+  EXPECT_EQ(mivaro_search(text.data(), text.size(), MIVARO_CONFIDENCE_HIGH, sink, &seen), 2);
+  EXPECT_EQ(seen, expected);
+  std::string out(text.size(), '?');
+  EXPECT_EQ(mivaro_redact(text.data(), text.size(), MIVARO_CONFIDENCE_LOW, 0, out.data()), 2);
+  EXPECT_EQ(out, "NAS *** *** 286 / ***-***-782");
+  EXPECT_EQ(mivaro_redact(out.data(), out.size(), MIVARO_CONFIDENCE_LOW, 1, out.data()), 0);
+  EXPECT_EQ(mivaro_searcher_create(static_cast<mivaro_confidence>(7), 0), nullptr);
+  EXPECT_EQ(mivaro_search("x", 1, static_cast<mivaro_confidence>(0), sink, &seen), -1);
+  EXPECT_EQ(mivaro_searcher_feed(nullptr, "x", 1, sink, &seen), 0);
   EXPECT_STREQ(mivaro_confidence_name(static_cast<mivaro_confidence>(0)), "");
   char digits[] = "046-454-286";
   mivaro_redact_digits(digits, 11, 0);

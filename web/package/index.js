@@ -7,12 +7,9 @@ import createMivaroModule from "./mivaro-wasm.js";
 
 const wasm = await createMivaroModule();
 const encoder = new TextEncoder();
-const STYLES = new Map([["bare", 0], ["spaced", 1], ["dashed", 2]]);
-const CONFIDENCES = new Map([["low", 1], ["medium", 2], ["high", 3]]);
-const CONFIDENCE_NAMES = ["", "low", "medium", "high"];
-// The most numbers one generate() call returns: an array of strings this
-// long already takes tens of megabytes.
-const MOST_GENERATED = 1_000_000;
+// The most numbers one generate() call returns, as the library has it for
+// an array of strings.
+const MOST_GENERATED = wasm._web_most_generated();
 
 /** An entry that is not a valid SIN; its message is the library's reason. */
 export class ValidationError extends Error {
@@ -68,17 +65,20 @@ function requireString(value, name) {
   if (typeof value !== "string") throw new TypeError(`${name} must be a string`);
 }
 
-function styleOf(style) {
-  const value = STYLES.get(style);
-  if (value === undefined) throw new RangeError("style must be bare, spaced or dashed");
-  return value;
+// Reads a style's or a confidence's name as the library reads it; a
+// RangeError naming the option, in the library's words, for another.
+function nameOf(value, option, confidence) {
+  requireString(value, option);
+  const length = put(value);
+  const parsed = wasm._web_parse_name(confidence ? 1 : 0, textAt, length);
+  if (parsed < 0) throw new RangeError(`${option}: ${lastText()}`);
+  return parsed;
 }
 
-function confidenceOf(minConfidence) {
-  const value = CONFIDENCES.get(minConfidence);
-  if (value === undefined) throw new RangeError("minConfidence must be low, medium or high");
-  return value;
-}
+const styleOf = (style) => nameOf(style, "style", false);
+const confidenceOf = (minConfidence) => nameOf(minConfidence, "minConfidence", true);
+const confidenceName = (value) => wasm.UTF8ToString(wasm._mivaro_confidence_name(value));
+const DEFAULT_CONFIDENCE = confidenceName(wasm._web_default_confidence());
 
 /** Returns whether entry is a valid SIN: nine digits, bare or grouped 3-3-3. */
 export function isValid(entry) {
@@ -104,7 +104,7 @@ export function check(entry) {
   requireString(entry, "entry");
   const length = put(entry);
   wasm._web_check(textAt, length);
-  const { reason, ...result } = JSON.parse(lastText());
+  const { input, reason, ...result } = JSON.parse(lastText());
   return result;
 }
 
@@ -199,62 +199,30 @@ export function generate({
   return numbers;
 }
 
-// Turns the UTF-8 byte offsets of a text, in ascending order, into its
-// string indices, in place.
-function toIndices(text, offsets) {
-  let byte = 0;
-  let index = 0;
-  for (let k = 0; k < offsets.length; k++) {
-    while (byte < offsets[k]) {
-      const unit = text.charCodeAt(index);
-      if (unit < 0x80) {
-        byte += 1;
-      } else if (unit < 0x800) {
-        byte += 2;
-      } else if (unit >= 0xd800 && unit < 0xdc00 && (text.charCodeAt(index + 1) & 0xfc00) === 0xdc00) {
-        byte += 4;  // a pair: two units, one character of four bytes
-        index += 1;
-      } else {
-        byte += 3;  // the rest of the plane, and a lone surrogate as U+FFFD
-      }
-      index += 1;
-    }
-    offsets[k] = index;
-  }
-}
-
 /**
  * Returns the SINs found in a text, in order: each its start and end (string
  * indices: text.slice(start, end) is the SIN as written), its nine digits,
  * its confidence and the keyword that made it high, or null.
  */
-export function find(text, { minConfidence = "medium" } = {}) {
+export function find(text, { minConfidence = DEFAULT_CONFIDENCE } = {}) {
   requireString(text, "text");
   const minimum = confidenceOf(minConfidence);
   const bytes = put(text);
   const count = wasm._web_find(textAt, bytes, minimum);
   const records = wasm._web_matches() >> 2;
   const words = wasm.HEAPU32;
-  const ends = new Array(2 * count);
   const matches = new Array(count);
   for (let i = 0; i < count; i++) {
+    // The library places each match in UTF-16 units, as strings are indexed.
     const record = records + 7 * i;
-    ends[2 * i] = words[record];
-    ends[2 * i + 1] = words[record] + words[record + 1];
     const keyword = wasm.UTF8ToString(words[record + 3]);
     matches[i] = {
-      start: 0,
-      end: 0,
+      start: words[record],
+      end: words[record + 1],
       number: wasm.UTF8ToString(4 * (record + 4), 9),
-      confidence: CONFIDENCE_NAMES[words[record + 2]],
+      confidence: confidenceName(words[record + 2]),
       keyword: keyword === "" ? null : keyword,
     };
-  }
-  // Matches never overlap, so their starts and ends ascend together.
-  if (bytes !== text.length) toIndices(text, ends);
-  for (let i = 0; i < count; i++) {
-    matches[i].start = ends[2 * i];
-    matches[i].end = ends[2 * i + 1];
   }
   return matches;
 }
@@ -263,7 +231,7 @@ export function find(text, { minConfidence = "medium" } = {}) {
  * Returns a text with the SINs found in it redacted: their digits as '*',
  * all but the last three or, with allDigits, all nine. Nothing else changes.
  */
-export function redact(text, { minConfidence = "medium", allDigits = false } = {}) {
+export function redact(text, { minConfidence = DEFAULT_CONFIDENCE, allDigits = false } = {}) {
   const matches = find(text, { minConfidence });
   if (matches.length === 0) return text;
   const pieces = [];

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "cli/utf8.h"
+#include "cli/escape.h"
 
 #include <algorithm>
 #include <array>
@@ -7,6 +7,7 @@
 #include <span>
 
 #include "cli/words.h"
+#include "text/json.h"
 #include "text/utf8.h"
 
 namespace mivaro::cli {
@@ -72,48 +73,7 @@ bool IsPrintableAscii(std::string_view text) {
 }
 
 void AppendJsonEscaped(TextBuffer& out, std::string_view text) {
-  const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
-    return c >= 0x20 && c < 0x7F && c != '"' && c != '\\';
-  });
-  if (plain) {
-    out += text;
-    return;
-  }
-  std::size_t at = 0;
-  while (at < text.size()) {
-    const Utf8Step step = DecodeUtf8(text, at);
-    if (!step.valid) {
-      out += kReplacement;
-    } else if (step.codePoint == '"' || step.codePoint == '\\') {
-      out += '\\';
-      out += static_cast<char>(step.codePoint);
-    } else if (step.codePoint < 0x20 || step.codePoint == 0x7F) {
-      switch (step.codePoint) {
-        case '\n':
-          out += "\\n";
-          break;
-        case '\r':
-          out += "\\r";
-          break;
-        case '\t':
-          out += "\\t";
-          break;
-        case '\b':
-          out += "\\b";
-          break;
-        case '\f':
-          out += "\\f";
-          break;
-        default:
-          out += "\\u00";
-          out += kHex[(step.codePoint >> 4U) & 0xFU];
-          out += kHex[step.codePoint & 0xFU];
-      }
-    } else {
-      out += text.substr(at, step.length);
-    }
-    at += step.length;
-  }
+  text::AppendJsonEscaped(out, text);
 }
 
 void AppendEscaped(TextBuffer& out, std::string_view text) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
+// Text made safe to show: on a terminal, in a CSV field, in JSON.
+
 #include <cstddef>
 #include <string_view>
 

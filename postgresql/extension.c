@@ -26,9 +26,6 @@ PG_MODULE_MAGIC;
 /* Room for the longest of the library's reasons; a longer one is cut. */
 #define REASON_SIZE 64
 
-/* The most numbers sin_generate makes in one call, as mivaro-cli generate. */
-#define MOST_GENERATED 100000000
-
 /* The entry as the library reads it: UTF-8. Text in a database of another
  * encoding is converted; in SQL_ASCII its bytes are taken as they are. */
 static char* EntryUtf8(const char* entry, int length, int* utf8Length) {
@@ -163,8 +160,8 @@ Datum sin_check(PG_FUNCTION_ARGS) {
   const char* bytes = VARDATA_ANY(entry);
   const int length = VARSIZE_ANY_EXHDR(entry);
   TupleDesc description;
-  Datum values[8];
-  bool nulls[8] = {false, false, false, false, false, false, false, false};
+  Datum values[MIVARO_RECORD_FIELDS];
+  bool nulls[MIVARO_RECORD_FIELDS] = {false};
   mivaro_result result;
   bool formed;
 
@@ -176,16 +173,20 @@ Datum sin_check(PG_FUNCTION_ARGS) {
   CheckEntry(bytes, length, &result);
   formed = result.error == MIVARO_OK;
 
-  values[0] = PointerGetDatum(entry);
-  values[1] = formed ? CStringGetTextDatum(result.number) : (Datum)0;
-  values[2] = BoolGetDatum(result.valid != 0);
-  values[3] = formed ? CStringGetTextDatum(result.check) : (Datum)0;
-  values[4] = Int32GetDatum(result.sum);
-  values[5] = formed ? CStringGetTextDatum(mivaro_group_name(result.group)) : (Datum)0;
-  values[6] = PointerGetDatum(RegionArray(result.regions));
-  values[7] = formed ? (Datum)0 : CStringGetTextDatum(mivaro_error_text(result.error));
-  nulls[1] = nulls[3] = nulls[4] = nulls[5] = !formed;
-  nulls[7] = formed;
+  /* In the order of the library's record, as sin_check_result's columns. */
+  values[MIVARO_RECORD_INPUT] = PointerGetDatum(entry);
+  values[MIVARO_RECORD_NUMBER] = formed ? CStringGetTextDatum(result.number) : (Datum)0;
+  values[MIVARO_RECORD_VALID] = BoolGetDatum(result.valid != 0);
+  values[MIVARO_RECORD_CHECK] = formed ? CStringGetTextDatum(result.check) : (Datum)0;
+  values[MIVARO_RECORD_SUM] = Int32GetDatum(result.sum);
+  values[MIVARO_RECORD_GROUP] =
+      formed ? CStringGetTextDatum(mivaro_group_name(result.group)) : (Datum)0;
+  values[MIVARO_RECORD_REGIONS] = PointerGetDatum(RegionArray(result.regions));
+  values[MIVARO_RECORD_ERROR] =
+      formed ? (Datum)0 : CStringGetTextDatum(mivaro_error_text(result.error));
+  nulls[MIVARO_RECORD_NUMBER] = nulls[MIVARO_RECORD_CHECK] = nulls[MIVARO_RECORD_SUM] =
+      nulls[MIVARO_RECORD_GROUP] = !formed;
+  nulls[MIVARO_RECORD_ERROR] = formed;
   PG_RETURN_DATUM(HeapTupleGetDatum(heap_form_tuple(description, values, nulls)));
 }
 
@@ -214,15 +215,14 @@ Datum sin_regions(PG_FUNCTION_ARGS) {
   PG_RETURN_ARRAYTYPE_P(RegionArray(result.regions));
 }
 
-/* Reads a style's name as generate's --format takes it. */
+/* Reads a style's name, refused in the library's words. */
 static mivaro_style StyleNamed(const text* name) {
-  const char* style = text_to_cstring(name);
-  if (strcmp(style, "bare") == 0) return MIVARO_STYLE_BARE;
-  if (strcmp(style, "spaced") == 0) return MIVARO_STYLE_SPACED;
-  if (strcmp(style, "dashed") == 0) return MIVARO_STYLE_DASHED;
-  ereport(ERROR, (errcode(ERRCODE_INVALID_PARAMETER_VALUE),
-                  errmsg("unknown style \"%s\" (expected bare, spaced or dashed)", style)));
-  return MIVARO_STYLE_BARE; /* not reached */
+  mivaro_style style = MIVARO_STYLE_BARE;
+  char why[REASON_SIZE];
+  if (!mivaro_style_parse(VARDATA_ANY(name), VARSIZE_ANY_EXHDR(name), &style, why, sizeof why)) {
+    ereport(ERROR, (errcode(ERRCODE_INVALID_PARAMETER_VALUE), errmsg("%s", why)));
+  }
+  return style;
 }
 
 PG_FUNCTION_INFO_V1(sin_format);
@@ -303,10 +303,10 @@ Datum sin_generate(PG_FUNCTION_ARGS) {
       ereport(ERROR, (errcode(ERRCODE_NULL_VALUE_NOT_ALLOWED), errmsg("count must not be null")));
     }
     count = PG_GETARG_INT32(0);
-    if (count < 0 || count > MOST_GENERATED) {
-      ereport(ERROR,
-              (errcode(ERRCODE_INVALID_PARAMETER_VALUE),
-               errmsg("count %d is out of range (expected 0 to %d)", (int)count, MOST_GENERATED)));
+    if (count < 0 || count > MIVARO_MOST_GENERATED) {
+      ereport(ERROR, (errcode(ERRCODE_INVALID_PARAMETER_VALUE),
+                      errmsg("count %d is out of range (expected 0 to %d)", (int)count,
+                             MIVARO_MOST_GENERATED)));
     }
     call->max_calls = (uint64)count;
     call->user_fctx = StartGenerator(fcinfo, call->multi_call_memory_ctx);
@@ -320,86 +320,83 @@ Datum sin_generate(PG_FUNCTION_ARGS) {
   SRF_RETURN_DONE(call);
 }
 
-/* The matches a scan found, in order, in memory of the current context. */
-typedef struct Found {
-  mivaro_match* items;
-  int count;
-  int room;
-} Found;
-
-static void KeepMatch(const mivaro_match* match, void* context) {
-  Found* found = (Found*)context;
-  if (found->count == found->room) {
-    found->room = found->room == 0 ? 16 : found->room * 2;
-    /* Huge allocations: a text of a gigabyte may hold millions of SINs. */
-    found->items =
-        found->items == NULL
-            ? MemoryContextAllocHuge(CurrentMemoryContext, sizeof(mivaro_match) * found->room)
-            : repalloc_huge(found->items, sizeof(mivaro_match) * found->room);
-  }
-  found->items[found->count++] = *match;
-}
-
-/* Reads a least confidence by name, as mivaro-cli's --min-confidence. */
+/* Reads a least confidence by name, refused in the library's words. */
 static mivaro_confidence ConfidenceNamed(const text* name) {
-  const char* wanted = text_to_cstring(name);
-  for (int confidence = MIVARO_CONFIDENCE_LOW; confidence <= MIVARO_CONFIDENCE_HIGH; ++confidence) {
-    if (strcmp(wanted, mivaro_confidence_name((mivaro_confidence)confidence)) == 0) {
-      return (mivaro_confidence)confidence;
-    }
+  mivaro_confidence confidence = MIVARO_DEFAULT_CONFIDENCE;
+  char why[REASON_SIZE];
+  if (!mivaro_confidence_parse(VARDATA_ANY(name), VARSIZE_ANY_EXHDR(name), &confidence, why,
+                               sizeof why)) {
+    ereport(ERROR, (errcode(ERRCODE_INVALID_PARAMETER_VALUE), errmsg("%s", why)));
   }
-  ereport(ERROR, (errcode(ERRCODE_INVALID_PARAMETER_VALUE),
-                  errmsg("unknown confidence \"%s\" (expected low, medium or high)", wanted)));
-  return MIVARO_CONFIDENCE_HIGH; /* not reached */
+  return confidence;
 }
 
-/* Scans a text, in UTF-8 (converted from the database's encoding when that
- * is another; in SQL_ASCII its bytes as they are). */
-static Found FindIn(const char* utf8, int length, mivaro_confidence minimum) {
-  Found found = {NULL, 0, 0};
-  mivaro_scanner* scanner = mivaro_scanner_create(minimum);
-  if (scanner == NULL) ereport(ERROR, (errcode(ERRCODE_OUT_OF_MEMORY), errmsg("out of memory")));
-  if (!mivaro_scanner_feed(scanner, utf8, (size_t)length, KeepMatch, &found) ||
-      !mivaro_scanner_finish(scanner, KeepMatch, &found)) {
-    mivaro_scanner_free(scanner);
+/* One searcher per least confidence for the life of the backend, kept with
+ * what it has allocated: a column is searched a row at a time. */
+static mivaro_searcher* SearcherFor(mivaro_confidence minimum) {
+  static mivaro_searcher* searchers[MIVARO_CONFIDENCE_HIGH + 1];
+  if (searchers[minimum] == NULL) searchers[minimum] = mivaro_searcher_create(minimum, 1);
+  if (searchers[minimum] == NULL) {
     ereport(ERROR, (errcode(ERRCODE_OUT_OF_MEMORY), errmsg("out of memory")));
   }
-  mivaro_scanner_free(scanner);
-  return found;
+  return searchers[minimum];
 }
 
-/* Counts characters in UTF-8 bytes as position() counts them: in SQL_ASCII
- * each byte is one. */
-static int CharactersIn(const char* bytes, size_t length) {
-  int count = 0;
-  if (GetDatabaseEncoding() == PG_SQL_ASCII) return (int)length;
-  for (size_t at = 0; at < length; ++at) count += ((unsigned char)bytes[at] & 0xC0) != 0x80;
-  return count;
+/* The rows of sin_find, put straight into its result. The library calls
+ * this from C++, where an error must not jump out: a row that cannot be
+ * stored is noted, and the error raised once the search is over. */
+typedef struct Rows {
+  ReturnSetInfo* result;
+  bool failed;
+} Rows;
+
+static void PutRow(const mivaro_found* found, void* given) {
+  Rows* rows = (Rows*)given;
+  /* In SQL_ASCII, where every byte is a character, places are in bytes. */
+  const bool bytes = GetDatabaseEncoding() == PG_SQL_ASCII;
+  const mivaro_text_units* start = &found->start;
+  const mivaro_text_units* end = &found->end;
+  MemoryContext context = CurrentMemoryContext;
+  Datum values[4];
+  bool nulls[4] = {false, false, false, false};
+  if (rows->failed) return;
+  /* Counted from 1, as position() counts. */
+  values[0] = Int32GetDatum((int32)(bytes ? start->bytes : start->code_points) + 1);
+  values[1] = Int32GetDatum(
+      (int32)(bytes ? end->bytes - start->bytes : end->code_points - start->code_points));
+  values[2] = Int32GetDatum((int32)strtol(found->match.number, NULL, 10));
+  values[3] = PointerGetDatum(NULL);
+  PG_TRY();
+  {
+    values[3] = CStringGetTextDatum(mivaro_confidence_name(found->match.confidence));
+    tuplestore_putvalues(rows->result->setResult, rows->result->setDesc, values, nulls);
+  }
+  PG_CATCH();
+  {
+    MemoryContextSwitchTo(context);
+    FlushErrorState();
+    rows->failed = true;
+  }
+  PG_END_TRY();
 }
 
 PG_FUNCTION_INFO_V1(sin_find);
 Datum sin_find(PG_FUNCTION_ARGS) {
   text* body = PG_GETARG_TEXT_PP(0);
   const mivaro_confidence minimum = ConfidenceNamed(PG_GETARG_TEXT_PP(1));
-  ReturnSetInfo* result = (ReturnSetInfo*)fcinfo->resultinfo;
   int utf8Length = 0;
   char* utf8 = EntryUtf8(VARDATA_ANY(body), VARSIZE_ANY_EXHDR(body), &utf8Length);
-  const Found found = FindIn(utf8, utf8Length, minimum);
-  int start = 1;
-  uint64 counted = 0; /* bytes before start */
+  Rows rows;
+  int64 found;
 
   InitMaterializedSRF(fcinfo, 0);
-  for (int i = 0; i < found.count; ++i) {
-    const mivaro_match* match = &found.items[i];
-    Datum values[4];
-    bool nulls[4] = {false, false, false, false};
-    start += CharactersIn(utf8 + counted, match->offset - counted);
-    counted = match->offset;
-    values[0] = Int32GetDatum(start);
-    values[1] = Int32GetDatum(CharactersIn(utf8 + match->offset, match->length));
-    values[2] = Int32GetDatum((int32)strtol(match->number, NULL, 10));
-    values[3] = CStringGetTextDatum(mivaro_confidence_name(match->confidence));
-    tuplestore_putvalues(result->setResult, result->setDesc, values, nulls);
+  rows.result = (ReturnSetInfo*)fcinfo->resultinfo;
+  rows.failed = false;
+  found = mivaro_searcher_search(SearcherFor(minimum), utf8, (size_t)utf8Length, PutRow, &rows);
+  if (found < 0) ereport(ERROR, (errcode(ERRCODE_OUT_OF_MEMORY), errmsg("out of memory")));
+  if (rows.failed) {
+    /* Raised again, now that no C++ frame lies between here and the error. */
+    ereport(ERROR, (errcode(ERRCODE_OUT_OF_MEMORY), errmsg("out of memory for sin_find's rows")));
   }
   PG_RETURN_NULL();
 }
@@ -408,29 +405,27 @@ PG_FUNCTION_INFO_V1(sin_redact);
 Datum sin_redact(PG_FUNCTION_ARGS) {
   text* body = PG_GETARG_TEXT_PP(0);
   const mivaro_confidence minimum = ConfidenceNamed(PG_GETARG_TEXT_PP(1));
-  const bool allDigits = PG_GETARG_BOOL(2);
+  const int allDigits = PG_GETARG_BOOL(2) ? 1 : 0;
   const int length = VARSIZE_ANY_EXHDR(body);
   text* redacted = (text*)palloc(VARHDRSZ + length);
   int utf8Length = 0;
   char* utf8 = EntryUtf8(VARDATA_ANY(body), length, &utf8Length);
-  const Found found = FindIn(utf8, utf8Length, minimum);
 
   SET_VARSIZE(redacted, VARHDRSZ + length);
-  memcpy(VARDATA(redacted), VARDATA_ANY(body), length);
   if (utf8 == VARDATA_ANY(body)) {
-    for (int i = 0; i < found.count; ++i) {
-      mivaro_redact_digits(VARDATA(redacted) + found.items[i].offset, found.items[i].length,
-                           allDigits);
+    if (mivaro_redact(utf8, (size_t)length, minimum, allDigits, VARDATA(redacted)) < 0) {
+      ereport(ERROR, (errcode(ERRCODE_OUT_OF_MEMORY), errmsg("out of memory")));
     }
   } else {
     /* Converted: redact the UTF-8 copy, then write '*' over the same
      * characters of the text itself. Digits are one byte in every server
      * encoding, so the text keeps its length. */
-    char* copy = pnstrdup(utf8, utf8Length);
+    char* copy = palloc(utf8Length > 0 ? utf8Length : 1);
     char* at = VARDATA(redacted);
-    for (int i = 0; i < found.count; ++i) {
-      mivaro_redact_digits(copy + found.items[i].offset, found.items[i].length, allDigits);
+    if (mivaro_redact(utf8, (size_t)utf8Length, minimum, allDigits, copy) < 0) {
+      ereport(ERROR, (errcode(ERRCODE_OUT_OF_MEMORY), errmsg("out of memory")));
     }
+    memcpy(VARDATA(redacted), VARDATA_ANY(body), length);
     for (int byte = 0; byte < utf8Length; ++byte) {
       if (((unsigned char)utf8[byte] & 0xC0) == 0x80) continue; /* one character each lead */
       if (copy[byte] != utf8[byte]) *at = '*';

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "cli/utf8.h"
+#include "cli/escape.h"
 
 #include <gtest/gtest.h>
 

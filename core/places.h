@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: Apache-2.0
+#pragma once
+
+// Where a place in a text lies: its line, and its place from the text's
+// start and from its line's start in bytes, code points and UTF-16 units.
+// Counted forward over the bytes between places, eight at a time.
+
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#include "mivaro/scan.h"
+
+namespace mivaro::detail {
+
+// The counts of a stretch of UTF-8: every byte but a continuation byte
+// starts a code point, and the lead of a four-byte sequence (F0 to F4) one
+// of two UTF-16 units.
+struct Counted {
+  std::uint64_t codePoints = 0;
+  std::uint64_t utf16 = 0;
+};
+
+inline Counted Count(std::string_view bytes) {
+  constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+  Counted counted;
+  std::size_t at = 0;
+  for (; at + 8 <= bytes.size(); at += 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, bytes.data() + at, 8);
+    // A continuation byte is 10xxxxxx: its top bit set and the next clear.
+    const std::uint64_t continuation = word & ~(word << 1) & kHigh;
+    // 11110xxx: F0 to F7, of which F5 to F7 lead nothing (rare: looked at).
+    std::uint64_t four = word & (word << 1) & (word << 2) & (word << 3) & ~(word << 4) & kHigh;
+    counted.codePoints += 8 - static_cast<std::uint64_t>(__builtin_popcountll(continuation));
+    for (; four != 0; four &= four - 1) {
+      const auto byte = static_cast<unsigned char>(word >> (__builtin_ctzll(four) - 7));
+      counted.utf16 += byte <= 0xF4U ? 1 : 0;
+    }
+  }
+  for (; at < bytes.size(); ++at) {
+    const auto byte = static_cast<unsigned char>(bytes[at]);
+    counted.codePoints += (byte & 0xC0U) != 0x80U ? 1 : 0;
+    counted.utf16 += byte >= 0xF0U && byte <= 0xF4U ? 1 : 0;
+  }
+  counted.utf16 += counted.codePoints;
+  return counted;
+}
+
+// Follows a text forward, place by place, keeping the line and units of the
+// place it has reached.
+class PlaceCounter {
+ public:
+  // Counts forward over the bytes from the place reached to the next one,
+  // which they end at.
+  void Advance(std::string_view bytes) {
+    const char* const end = bytes.data() + bytes.size();
+    const char* lineStart = nullptr;
+    // memchr from line to line: libc's is the fastest search there is.
+    for (const char* at = bytes.data();
+         (at = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at))));
+         lineStart = ++at) {
+      ++line_;
+    }
+    const Counted all = Count(bytes);
+    place_.bytes += bytes.size();
+    place_.codePoints += all.codePoints;
+    place_.utf16 += all.utf16;
+    if (lineStart != nullptr) {
+      const Counted inLine =
+          Count(std::string_view(lineStart, static_cast<std::size_t>(end - lineStart)));
+      column_ = {static_cast<std::uint64_t>(end - lineStart) + 1, inLine.codePoints + 1,
+                 inLine.utf16 + 1};
+    } else {
+      column_.bytes += bytes.size();
+      column_.codePoints += all.codePoints;
+      column_.utf16 += all.utf16;
+    }
+  }
+
+  std::uint64_t Line() const { return line_; }
+  const TextUnits& Place() const { return place_; }
+  const TextUnits& Column() const { return column_; }
+
+ private:
+  std::uint64_t line_ = 1;
+  TextUnits place_;
+  TextUnits column_{1, 1, 1};
+};
+
+}  // namespace mivaro::detail
