@@ -10,6 +10,7 @@
 #include "byte_search.h"
 #include "names.h"
 #include "nine_digits.h"
+#include "places.h"
 #include "scan_text.h"
 #include "text/fold.h"
 #include "text/utf8.h"
@@ -25,6 +26,19 @@ constexpr std::size_t kLookaheadCharacters = 4;
 constexpr std::size_t kMostSeenThroughBytes = 256;
 // The longest first line read for a table's header.
 constexpr std::size_t kMostHeaderBytes = 4096;
+
+// Whether every byte of a short stretch is ASCII, eight at a time.
+bool IsAscii(std::string_view bytes) {
+  std::uint64_t high = 0;
+  std::size_t at = 0;
+  for (; at + 8 <= bytes.size(); at += 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, bytes.data() + at, 8);
+    high |= word;
+  }
+  for (; at < bytes.size(); ++at) high |= static_cast<unsigned char>(bytes[at]);
+  return (high & 0x8080808080808080ULL) == 0;
+}
 
 bool Passes(const Number& digits) {
   int sum = 0;
@@ -77,8 +91,7 @@ std::size_t Window::Characters(std::size_t from, std::size_t to, std::size_t mos
     if (to - at >= 8) {
       std::uint64_t word = 0;
       std::memcpy(&word, bytes_.data() + at, 8);
-      constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
-      count += 8 - static_cast<std::size_t>(__builtin_popcountll(word & ~(word << 1) & kHigh));
+      count += 8 - ContinuationBytes(word);
       at += 8;
       continue;
     }
@@ -141,8 +154,8 @@ Reading ReadNumber(const Window& w, std::size_t first, Candidate& found) {
   std::size_t count = 0;
   std::size_t at = first;
   Character c = w.Next(at);
-  // The first run of digits, which tells the form.
-  while (c.Exists() && IsDigit(c.code)) {
+  // The first run of digits, which tells the form; past nine it is none.
+  while (c.Exists() && IsDigit(c.code) && count <= kNumberLength) {
     if (count < kNumberLength) number.digits[count] = static_cast<char>(c.code);
     ++count;
     at = c.at + c.length;
@@ -181,36 +194,37 @@ Reading ReadNumber(const Window& w, std::size_t first, Candidate& found) {
   return Reading::Found;
 }
 
-bool ReadAsciiNumber(const Window& w, std::size_t first, Candidate& found, Reading& reading) {
+bool ReadAsciiNumber(const Window& w, std::size_t first, Candidate& found, Reading& reading,
+                     bool knownAscii) {
   // The rules read up to two characters before a number and four after it,
   // and a number takes at most eleven bytes.
   constexpr std::size_t kBefore = 2;
   constexpr std::size_t kSpan = 11 + kLookaheadCharacters;
   const std::string_view b = w.Bytes();
   if (!w.Ending() && first + kSpan > b.size()) return false;
-  const std::size_t low = first >= kBefore ? first - kBefore : 0;
-  const std::size_t high = std::min(b.size(), first + kSpan);
-  for (std::size_t i = low; i < high; ++i) {
-    if (static_cast<unsigned char>(b[i]) >= 0x80) return false;
-  }
   // A window that does not start the text has characters before its start.
   if (first < kBefore && w.Base() != 0) return false;
+  const std::size_t low = first >= kBefore ? first - kBefore : 0;
+  const std::size_t high = std::min(b.size(), first + kSpan);
+  if (!knownAscii && !IsAscii(b.substr(low, high - low))) return false;
   const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(b[at]); };
   const auto digit = [&](std::size_t at) { return at < b.size() && IsAsciiDigit(byte(at)); };
   reading = Reading::NotOne;
   if (first > 0 && IsWordCharacter(byte(first - 1))) return true;  // digits too
+  // The form, and the check sum, which most runs of nine digits fail, first.
   Candidate number;
   number.first = first;
+  const std::size_t most = std::min(b.size() - first, kNumberLength + 1);
   std::size_t run = 0;
-  while (run <= kNumberLength && digit(first + run)) ++run;
-  char separator = 0;
+  while (run < most && IsAsciiDigit(byte(first + run))) ++run;
   if (run == kNumberLength) {
     std::memcpy(number.digits.data(), b.data() + first, kNumberLength);
     number.end = first + kNumberLength;
   } else if (run == 3 && first + 11 <= b.size() && JoinsGroupsInText(byte(first + 3)) &&
-             byte(first + 7) == byte(first + 3) && digit(first + 4) && digit(first + 5) &&
-             digit(first + 6) && digit(first + 8) && digit(first + 9) && digit(first + 10)) {
-    separator = static_cast<char>(byte(first + 3));
+             byte(first + 7) == byte(first + 3) && IsAsciiDigit(byte(first + 4)) &&
+             IsAsciiDigit(byte(first + 5)) && IsAsciiDigit(byte(first + 6)) &&
+             IsAsciiDigit(byte(first + 8)) && IsAsciiDigit(byte(first + 9)) &&
+             IsAsciiDigit(byte(first + 10))) {
     std::memcpy(number.digits.data(), b.data() + first, 3);
     std::memcpy(number.digits.data() + 3, b.data() + first + 4, 3);
     std::memcpy(number.digits.data() + 6, b.data() + first + 8, 3);
@@ -219,6 +233,8 @@ bool ReadAsciiNumber(const Window& w, std::size_t first, Candidate& found, Readi
   } else {
     return true;
   }
+  if (!Passes(number.digits)) return true;
+  const unsigned char separator = number.grouped ? byte(first + 3) : 0;
   const auto continues = [&](unsigned char c) {
     return c == '.' || c == '-' || (number.grouped && c == separator);
   };
@@ -231,7 +247,6 @@ bool ReadAsciiNumber(const Window& w, std::size_t first, Candidate& found, Readi
     // A decimal comma: one or two digits after it, and no more.
     if (next == ',' && digit(end + 1) && (!digit(end + 2) || !digit(end + 3))) return true;
   }
-  if (!Passes(number.digits)) return true;
   found = number;
   reading = Reading::Found;
   return true;
@@ -245,8 +260,22 @@ Reading ReadKeyword(const Window& w, std::size_t at, KeywordAt& found) {
       return Reading::NotOne;
     }
   }
+  // The first two bytes, where they are ASCII, rule out most keywords at
+  // once: folded as the keywords are, letters to small ones.
+  const auto folded = [&](std::size_t i) -> int {
+    if (at + i >= b.size()) return -1;
+    const auto c = static_cast<unsigned char>(b[at + i]);
+    if (c >= 0x80) return -1;
+    return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c;
+  };
+  const int first = folded(0);
+  const int second = folded(1);
   bool waiting = false;
   for (const Keyword& keyword : kKeywords) {
+    if ((first >= 0 && first != keyword.folded[0]) ||
+        (second >= 0 && second != keyword.folded[1])) {
+      continue;
+    }
     std::size_t place = at;
     bool matched = true;
     for (std::size_t i = 0; matched && i < keyword.folded.size(); ++i) {

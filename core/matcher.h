@@ -82,8 +82,10 @@ Reading ReadNumber(const Window& window, std::size_t first, Candidate& found);
 
 // Reads the number at first the fast way, from its bytes alone, where they
 // and the few around it are ASCII and present: gives what ReadNumber gives,
-// or returns false when it cannot tell.
-bool ReadAsciiNumber(const Window& window, std::size_t first, Candidate& found, Reading& reading);
+// or returns false when it cannot tell. A caller that has seen the bytes are
+// ASCII says so, and they are not looked at again.
+bool ReadAsciiNumber(const Window& window, std::size_t first, Candidate& found, Reading& reading,
+                     bool knownAscii = false);
 
 // A keyword found, by where it starts and ends in the window.
 struct KeywordAt {

@@ -16,18 +16,24 @@
 
 namespace mivaro::detail {
 
-// A queue of at most N items.
+// A queue of at most N items, N a power of two; its room, too, is always a
+// power of two, so that finding an item takes a mask, not a division.
 template <typename T, std::size_t N>
 class Ring {
+  static_assert((N & (N - 1)) == 0, "a ring's size is a power of two");
+
  public:
   bool empty() const { return size_ == 0; }
   bool full() const { return size_ == N; }
   std::size_t size() const { return size_; }
   T& front() { return items_[first_]; }
   const T& front() const { return items_[first_]; }
-  const T& operator[](std::size_t index) const { return items_[(first_ + index) % items_.size()]; }
+  const T& operator[](std::size_t index) const { return items_[Wrap(first_ + index)]; }
   // Pushing onto a full ring drops its front; the caller makes room first.
-  void push_back(const T& item) {
+  void push_back(const T& item) { Add() = item; }
+  // Adds an item at the back, as it was left there, for the caller to fill
+  // in place.
+  T& Add() {
     if (size_ == items_.size()) {
       if (items_.size() == N) {
         pop_front();
@@ -35,11 +41,10 @@ class Ring {
         Grow();
       }
     }
-    items_[(first_ + size_) % items_.size()] = item;
-    ++size_;
+    return items_[Wrap(first_ + size_++)];
   }
   void pop_front() {
-    first_ = (first_ + 1) % items_.size();
+    first_ = Wrap(first_ + 1);
     --size_;
   }
   void clear() {
@@ -48,6 +53,8 @@ class Ring {
   }
 
  private:
+  std::size_t Wrap(std::size_t index) const { return index & (items_.size() - 1); }
+
   // Doubles the room, the items in their order from the start.
   void Grow() {
     std::vector<T> grown(std::min(N, std::max<std::size_t>(16, 2 * items_.size())));

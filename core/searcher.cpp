@@ -30,6 +30,11 @@ constexpr std::size_t kMostKeywords = 1024;
 // caller hands over.
 constexpr std::size_t kSlice = std::size_t{1} << 16;
 
+// Returns where the first run of a window's starts is, from the window's start.
+std::size_t NextRun(const KeptRuns& runs) {
+  return static_cast<std::size_t>(__builtin_ctzll(runs.starts));
+}
+
 }  // namespace
 
 SearchSink::~SearchSink() = default;
@@ -62,6 +67,8 @@ struct Searcher::State {
   std::uint64_t base = 0;
   bool ending = false;           // the text has no more than the buffer holds
   std::size_t scan = 0;          // where the search for numbers goes on
+  KeptRuns runs;                 // the runs of a window not yet read; for this piece only
+  bool runsRead = false;         // whether runs holds a window read for this piece
   std::uint64_t keywordsTo = 0;  // how far keywords have been searched for
   std::uint64_t passedTo = 0;    // how far the text has gone to the sink
   Ring<Keyword, kMostKeywords> keywords;
@@ -79,6 +86,10 @@ struct Searcher::State {
     return settled;
   }
 
+  void ForgetRuns() {
+    runs.starts = 0;
+    runsRead = false;
+  }
   Search SearchNumbers();
   void SearchKeywords(std::uint64_t to);
   bool Settle(Pending& waiting);
@@ -98,30 +109,47 @@ Searcher::State::Search Searcher::State::SearchNumbers() {
   const Window text = Text();
   const std::string_view bytes = text.Bytes();
   while (!pending.full()) {
-    const std::size_t first =
-        accelerated ? SkipDismissedRuns(bytes, scan) : SkipDismissedRunsPortable(bytes, scan);
-    if (first == bytes.size()) {
-      scan = first;
-      return Search::Done;
+    // The next run of digits that the bytes around it do not dismiss, from
+    // the window of them at hand or the next.
+    while (runs.starts != 0 && runs.at + NextRun(runs) < scan) runs.starts &= runs.starts - 1;
+    if (runs.starts == 0) {
+      // A window's runs were all found at once: what is left is after it.
+      const std::size_t from =
+          runsRead && runs.at <= scan && scan < runs.at + 64 ? runs.at + 64 : scan;
+      runs = accelerated ? NextKeptRuns(bytes, from, runsRead ? runs : KeptRuns{})
+                         : NextKeptRunsPortable(bytes, from);
+      runsRead = true;
+      if (runs.starts == 0) {
+        scan = bytes.size();
+        return Search::Done;
+      }
     }
+    const std::size_t first = runs.at + NextRun(runs);
+    runs.starts &= runs.starts - 1;
     scan = first + 1;
     Candidate number;
     Reading reading = Reading::NotOne;
-    if (!accelerated || !ReadAsciiNumber(text, first, number, reading)) {
+    if (!accelerated || !ReadAsciiNumber(text, first, number, reading, runs.ascii)) {
       reading = ReadNumber(text, first, number);
     }
     if (reading == Reading::Waiting) {
       scan = first;
+      ForgetRuns();
       return Search::Waiting;
     }
     if (reading == Reading::NotOne) continue;
-    Pending found;
+    // Filled where it lies in the ring, which a copy from elsewhere would
+    // make wait on the writes it copies.
+    Pending& found = pending.Add();
     found.match.offset = base + number.first;
     found.match.length = number.end - number.first;
     found.match.number = number.digits;
+    found.match.confidence = Confidence::Low;
+    found.match.keyword = {};
     found.grouped = number.grouped;
+    found.settled = false;
+    found.afterCharacters = 0;
     found.countedTo = base + number.end;
-    pending.push_back(found);
     scan = number.end;
   }
   return Search::Full;
@@ -263,12 +291,14 @@ void Searcher::State::Trim() {
   table.FollowTo(Text(), base + drop);
   if (options.places) CountTo(base + drop);
   buffer.Drop(drop);
+  ForgetRuns();
   base += drop;
   scan -= drop;
   while (!keywords.empty() && keywords.front().end < base) keywords.pop_front();
 }
 
 void Searcher::State::Work(SearchSink& sink) {
+  ForgetRuns();  // the text has grown since they were found
   // Numbers are searched for while the first line is still coming; they are
   // reported once it has told whether the text is a table with a SIN column.
   const bool headerRead = table.ReadHeader(Text());
@@ -298,6 +328,7 @@ void Searcher::State::End(SearchSink& sink) {
   base = 0;
   ending = false;
   scan = 0;
+  ForgetRuns();
   keywordsTo = 0;
   passedTo = 0;
   keywords.clear();
