@@ -170,6 +170,7 @@ std::size_t NextKeywordStartSse2(std::string_view text, std::size_t from, std::s
 }
 
 Counted CountSse2(std::string_view bytes) {
+  if (bytes.size() < 64) return CountPortable(bytes);
   const char* data = bytes.data();
   std::size_t at = 0;
   std::uint64_t continuations = 0;

@@ -36,9 +36,18 @@ struct Counted {
 // The definition, eight bytes at a time.
 inline Counted CountPortable(std::string_view bytes) {
   constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
-  Counted counted;
+  // Most stretches between matches are ASCII: one unit of each a byte.
+  std::uint64_t any = 0;
   std::size_t at = 0;
   for (; at + 8 <= bytes.size(); at += 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, bytes.data() + at, 8);
+    any |= word;
+  }
+  for (; at < bytes.size(); ++at) any |= static_cast<unsigned char>(bytes[at]);
+  if ((any & kHigh) == 0) return {bytes.size(), bytes.size()};
+  Counted counted;
+  for (at = 0; at + 8 <= bytes.size(); at += 8) {
     std::uint64_t word = 0;
     std::memcpy(&word, bytes.data() + at, 8);
     // 11110xxx: F0 to F7, of which F5 to F7 lead nothing (rare: looked at).

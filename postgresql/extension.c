@@ -342,61 +342,97 @@ static mivaro_searcher* SearcherFor(mivaro_confidence minimum) {
   return searchers[minimum];
 }
 
-/* The rows of sin_find, put straight into its result. The library calls
- * this from C++, where an error must not jump out: a row that cannot be
- * stored is noted, and the error raised once the search is over. */
-typedef struct Rows {
-  ReturnSetInfo* result;
-  bool failed;
-} Rows;
+/* What sin_find keeps of a match until its row is made. */
+typedef struct Place {
+  int32 start; /* counted from 1, as position() counts */
+  int32 length;
+  int32 sin;
+  mivaro_confidence confidence;
+} Place;
 
-static void PutRow(const mivaro_found* found, void* given) {
-  Rows* rows = (Rows*)given;
+/* The places a search found. The library calls PutPlace from C++, where an
+ * error must not jump out: memory is asked for without raising, and a
+ * failure is raised once the search is over. */
+typedef struct Places {
+  Place* items;
+  int count;
+  int room;
+  bool failed;
+  Place first[8]; /* room enough for most texts, with no allocation */
+} Places;
+
+static int32 ValueOfDigits(const char digits[10]) {
+  int32 value = 0;
+  for (int i = 0; i < 9; ++i) value = value * 10 + (digits[i] - '0');
+  return value;
+}
+
+static void PutPlace(const mivaro_found* found, void* given) {
+  Places* places = (Places*)given;
   /* In SQL_ASCII, where every byte is a character, places are in bytes. */
   const bool bytes = GetDatabaseEncoding() == PG_SQL_ASCII;
-  const mivaro_text_units* start = &found->start;
-  const mivaro_text_units* end = &found->end;
-  MemoryContext context = CurrentMemoryContext;
-  Datum values[4];
-  bool nulls[4] = {false, false, false, false};
-  if (rows->failed) return;
-  /* Counted from 1, as position() counts. */
-  values[0] = Int32GetDatum((int32)(bytes ? start->bytes : start->code_points) + 1);
-  values[1] = Int32GetDatum(
-      (int32)(bytes ? end->bytes - start->bytes : end->code_points - start->code_points));
-  values[2] = Int32GetDatum((int32)strtol(found->match.number, NULL, 10));
-  values[3] = PointerGetDatum(NULL);
-  PG_TRY();
-  {
-    values[3] = CStringGetTextDatum(mivaro_confidence_name(found->match.confidence));
-    tuplestore_putvalues(rows->result->setResult, rows->result->setDesc, values, nulls);
+  Place* place;
+  if (places->failed) return;
+  if (places->count == places->room) {
+    const int room = places->room * 2;
+    Place* grown = MemoryContextAllocExtended(CurrentMemoryContext, sizeof(Place) * room,
+                                              MCXT_ALLOC_HUGE | MCXT_ALLOC_NO_OOM);
+    if (grown == NULL) {
+      places->failed = true;
+      return;
+    }
+    memcpy(grown, places->items, sizeof(Place) * places->count);
+    places->items = grown;
+    places->room = room;
   }
-  PG_CATCH();
-  {
-    MemoryContextSwitchTo(context);
-    FlushErrorState();
-    rows->failed = true;
-  }
-  PG_END_TRY();
+  place = &places->items[places->count++];
+  place->start = (int32)(bytes ? found->start.bytes : found->start.code_points) + 1;
+  place->length = (int32)(bytes ? found->end.bytes - found->start.bytes
+                                : found->end.code_points - found->start.code_points);
+  place->sin = ValueOfDigits(found->match.number);
+  place->confidence = found->match.confidence;
 }
 
 PG_FUNCTION_INFO_V1(sin_find);
 Datum sin_find(PG_FUNCTION_ARGS) {
   text* body = PG_GETARG_TEXT_PP(0);
   const mivaro_confidence minimum = ConfidenceNamed(PG_GETARG_TEXT_PP(1));
+  ReturnSetInfo* result = (ReturnSetInfo*)fcinfo->resultinfo;
   int utf8Length = 0;
   char* utf8 = EntryUtf8(VARDATA_ANY(body), VARSIZE_ANY_EXHDR(body), &utf8Length);
-  Rows rows;
-  int64 found;
+  Places places;
 
-  InitMaterializedSRF(fcinfo, 0);
-  rows.result = (ReturnSetInfo*)fcinfo->resultinfo;
-  rows.failed = false;
-  found = mivaro_searcher_search(SearcherFor(minimum), utf8, (size_t)utf8Length, PutRow, &rows);
-  if (found < 0) ereport(ERROR, (errcode(ERRCODE_OUT_OF_MEMORY), errmsg("out of memory")));
-  if (rows.failed) {
-    /* Raised again, now that no C++ frame lies between here and the error. */
-    ereport(ERROR, (errcode(ERRCODE_OUT_OF_MEMORY), errmsg("out of memory for sin_find's rows")));
+  places.items = places.first;
+  places.count = 0;
+  places.room = lengthof(places.first);
+  places.failed = false;
+  if (mivaro_searcher_search(SearcherFor(minimum), utf8, (size_t)utf8Length, PutPlace, &places) <
+          0 ||
+      places.failed) {
+    ereport(ERROR, (errcode(ERRCODE_OUT_OF_MEMORY), errmsg("out of memory")));
+  }
+  if (places.count == 0) {
+    /* An empty set needs no store of rows: the executor makes its own. */
+    if (result == NULL || !IsA(result, ReturnSetInfo) ||
+        (result->allowedModes & SFRM_Materialize) == 0) {
+      ereport(ERROR, (errcode(ERRCODE_FEATURE_NOT_SUPPORTED),
+                      errmsg("sin_find must be called where a set is accepted")));
+    }
+    result->returnMode = SFRM_Materialize;
+    PG_RETURN_NULL();
+  }
+  /* The row type the call expects, as it is: looking it up again in the
+   * catalogue would cost more than the search, row after row. */
+  InitMaterializedSRF(fcinfo, MAT_SRF_USE_EXPECTED_DESC);
+  for (int i = 0; i < places.count; ++i) {
+    const Place* place = &places.items[i];
+    Datum values[4];
+    bool nulls[4] = {false, false, false, false};
+    values[0] = Int32GetDatum(place->start);
+    values[1] = Int32GetDatum(place->length);
+    values[2] = Int32GetDatum(place->sin);
+    values[3] = CStringGetTextDatum(mivaro_confidence_name(place->confidence));
+    tuplestore_putvalues(result->setResult, result->setDesc, values, nulls);
   }
   PG_RETURN_NULL();
 }
