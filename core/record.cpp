@@ -5,6 +5,7 @@
 // copied from then on.
 #include "mivaro/record.h"
 
+#include <array>
 #include <cstring>
 #include <initializer_list>
 #include <string>
@@ -22,82 +23,111 @@ struct Cursor {
     std::memcpy(at, text.data(), text.size());
     at += text.size();
   }
+  template <std::size_t N>
+  void operator+=(const std::array<char, N>& text) {
+    std::memcpy(at, text.data(), N);  // a length known here, copied inline
+    at += N;
+  }
   void operator+=(char c) { *at++ = c; }
 };
 
-// Joins pieces of text (with +=, which GCC 12 does not mistake for an
-// overlapping copy as it does chains of +).
-std::string Joined(std::initializer_list<std::string_view> pieces) {
-  std::string joined;
-  for (const std::string_view piece : pieces) joined += piece;
+// Pieces of text joined when the library is compiled: Pieces is a lambda
+// that returns them.
+template <auto Pieces>
+consteval auto Joined() {
+  constexpr auto kLength = [] {
+    std::size_t length = 0;
+    for (const std::string_view piece : Pieces()) length += piece.size();
+    return length;
+  }();
+  std::array<char, kLength> joined{};
+  std::size_t at = 0;
+  for (const std::string_view piece : Pieces()) {
+    for (const char c : piece) joined[at++] = c;
+  }
   return joined;
 }
 
-// "name": for a field.
-std::string Key(RecordField field) {
-  return Joined({"\"", RecordFieldName(field), "\":"});
+// The fixed pieces of every record, made from the field names.
+using Field = RecordField;
+constexpr std::string_view Name(Field field) {
+  return RecordFieldName(field);
 }
+constexpr auto kStart = Joined<[] {
+  return std::array<std::string_view, 3>{"{\"", Name(Field::Input), "\":\""};
+}>();
+constexpr auto kMalformed = Joined<[] {
+  return std::array<std::string_view, 15>{
+      "\",\"",       Name(Field::Number), "\":null,\"", Name(Field::Valid),
+      "\":false,\"", Name(Field::Check),  "\":null,\"", Name(Field::Sum),
+      "\":null,\"",  Name(Field::Group),  "\":null,\"", Name(Field::Regions),
+      "\":[],\"",    Name(Field::Error),  "\":\""};
+}>();
+constexpr auto kNumber = Joined<[] {
+  return std::array<std::string_view, 3>{"\",\"", Name(Field::Number), "\":\""};
+}>();
+constexpr auto kPasses = Joined<[] {
+  return std::array<std::string_view, 5>{"\",\"", Name(Field::Valid), "\":true,\"",
+                                         Name(Field::Check), "\":"};
+}>();
+constexpr auto kFails = Joined<[] {
+  return std::array<std::string_view, 5>{"\",\"", Name(Field::Valid), "\":false,\"",
+                                         Name(Field::Check), "\":"};
+}>();
+constexpr auto kSum = Joined<[] {
+  return std::array<std::string_view, 3>{",\"", Name(Field::Sum), "\":"};
+}>();
 
-// The fixed pieces of every record, made once from the field names.
-struct Pieces {
-  std::string start;                              // {"input":"
-  std::string malformed;                          // after the input, to the error's words
-  std::string number;                             // after the input, to the number
-  std::string passes;                             // after the number, to the check
-  std::string fails;                              //
-  std::string sum;                                // after the check, to the sum
-  std::array<std::string, kGroups.size()> tails;  // after the sum, to the end
-};
-
-const Pieces& RecordPieces() {
-  static const Pieces kPieces = [] {
-    Pieces pieces;
-    const auto key = [](RecordField field) { return Key(field); };
-    pieces.start = Joined({"{", key(RecordField::Input), "\""});
-    pieces.malformed = Joined({"\",", key(RecordField::Number), "null,", key(RecordField::Valid),
-                               "false,", key(RecordField::Check), "null,", key(RecordField::Sum),
-                               "null,", key(RecordField::Group), "null,", key(RecordField::Regions),
-                               "[],", key(RecordField::Error), "\""});
-    pieces.number = Joined({"\",", key(RecordField::Number), "\""});
-    pieces.passes = Joined({"\",", key(RecordField::Valid), "true,", key(RecordField::Check)});
-    pieces.fails = Joined({"\",", key(RecordField::Valid), "false,", key(RecordField::Check)});
-    pieces.sum = Joined({",", key(RecordField::Sum)});
+// What follows the sum of a well-formed number, by its group: made once,
+// from the region table and the group names.
+const std::array<std::string, kGroups.size()>& GroupTails() {
+  static const std::array<std::string, kGroups.size()> kTails = [] {
+    std::array<std::string, kGroups.size()> tails;
     for (std::size_t index = 0; index < kGroups.size(); ++index) {
-      std::string regions;
+      std::string& tail = tails[index];
+      const auto add = [&](std::initializer_list<std::string_view> pieces) {
+        for (const std::string_view piece : pieces) tail += piece;
+      };
+      add({",\"", Name(Field::Group), "\":\""});
+      tail += GroupName(kGroups[index]);
+      add({"\",\"", Name(Field::Regions), "\":["});
+      bool first = true;
       for (const Region& region : kRegions) {
         if (region.group != kGroups[index]) continue;
-        regions += regions.empty() ? "\"" : ",\"";
-        regions += region.caption;
-        regions += '"';
+        tail += first ? "\"" : ",\"";
+        tail += region.caption;
+        tail += '"';
+        first = false;
       }
-      pieces.tails[index] =
-          Joined({",", key(RecordField::Group), "\"", GroupName(kGroups[index]), "\",",
-                  key(RecordField::Regions), "[", regions, "],", key(RecordField::Error), "null}"});
+      add({"],\"", Name(Field::Error), "\":null}"});
     }
-    return pieces;
+    return tails;
   }();
-  return kPieces;
+  return kTails;
 }
 
 }  // namespace
 
 std::size_t WriteRecordJson(char* out, std::string_view input, const Result& result, bool masked,
                             std::string_view errorWords) noexcept {
-  const Pieces& pieces = RecordPieces();
   Cursor cursor{out};
-  cursor += pieces.start;
+  cursor += kStart;
   text::AppendJsonEscaped(cursor, input);
   if (!result.WellFormed()) {
-    cursor += pieces.malformed;
+    cursor += kMalformed;
     cursor += errorWords.empty() ? ErrorText(result.error) : errorWords.substr(0, 64);
     cursor += std::string_view("\"}");
     return static_cast<std::size_t>(cursor.at - out);
   }
-  cursor += pieces.number;
+  cursor += kNumber;
   const std::size_t numberAt = static_cast<std::size_t>(cursor.at - out);
   cursor += result.NumberText();
   if (masked) std::memset(out + numberAt, '*', HiddenDigits(kNumberLength));
-  cursor += result.valid ? pieces.passes : pieces.fails;
+  if (result.valid) {
+    cursor += kPasses;
+  } else {
+    cursor += kFails;
+  }
   if (masked) {
     cursor += std::string_view("null");
   } else {
@@ -105,10 +135,10 @@ std::size_t WriteRecordJson(char* out, std::string_view input, const Result& res
     cursor += result.CheckText();
     cursor += '"';
   }
-  cursor += pieces.sum;
+  cursor += kSum;
   if (result.sum >= 10) cursor += static_cast<char>('0' + result.sum / 10);
   cursor += static_cast<char>('0' + result.sum % 10);
-  cursor += pieces.tails[static_cast<std::size_t>(*result.group) -
+  cursor += GroupTails()[static_cast<std::size_t>(*result.group) -
                          static_cast<std::size_t>(kGroups.front())];
   return static_cast<std::size_t>(cursor.at - out);
 }

@@ -22,6 +22,7 @@
 #include "cli/entry_parser.h"
 #include "cli/records.h"
 #include "cli/validate.h"
+#include "entry_grammar.h"
 #include "mivaro/mivaro.h"
 #include "mivaro/scan.h"
 #include "mivaro/sin.h"
@@ -52,6 +53,10 @@ void CheckParsedEntry(std::string_view entry) {
     Require(!result.valid && result.sum == -1 && !result.group && result.regions == 0);
   }
   Require(mivaro_is_valid(entry.data(), entry.size()) == (result.valid ? 1 : 0));
+  // Check's fast routes give what the grammar itself gives.
+  const mivaro::Result defined = mivaro::detail::CheckByGrammar(entry);
+  Require(defined.error == result.error && defined.NumberText() == result.NumberText() &&
+          defined.valid == result.valid);
   Require(entry.substr(0, whole.input.size()) == whole.input ||
           entry.substr(0, whole.input.size() + 1) == whole.input + "\r");
   // The echo is bounded whatever the bytes: at most 100 characters, each byte
