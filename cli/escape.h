@@ -3,6 +3,7 @@
 
 // Text made safe to show: on a terminal, in a CSV field, in JSON.
 
+#include <array>
 #include <cstddef>
 #include <string_view>
 
@@ -45,6 +46,28 @@ inline bool IsUnprintable(char32_t codePoint) {
   return codePoint <= 0x200F || (codePoint >= 0x2028 && codePoint <= 0x202E) ||
          (codePoint >= 0x2060 && codePoint <= 0x206F) || codePoint == 0xFEFF;
 }
+
+// How many columns a character shows in, where it would show as itself; 0
+// where it would not (a control or invisible format character, shown as
+// U+FFFD), which IsUnprintable tells apart from a zero-width mark.
+struct Shown {
+  bool printable;
+  std::size_t width;
+};
+
+inline Shown ShownAs(char32_t codePoint) {
+  // The spaces and punctuation of cells first: Latin-1, and U+2000 on.
+  if (codePoint >= 0xA0 && codePoint < 0x300) return {true, 1};
+  if (IsUnprintable(codePoint)) return {false, 0};
+  return {true, ColumnWidth(codePoint)};
+}
+
+// Whether each ASCII byte is printable, by the byte.
+inline constexpr std::array<bool, 256> kPrintableAscii = [] {
+  std::array<bool, 256> printable{};
+  for (std::size_t byte = 0x20; byte < 0x7F; ++byte) printable[byte] = true;
+  return printable;
+}();
 
 // U+FFFD REPLACEMENT CHARACTER, which stands for what cannot be shown.
 inline constexpr std::string_view kReplacement = "\xEF\xBF\xBD";

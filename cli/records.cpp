@@ -128,7 +128,7 @@ class TextWriter final : public RecordWriter {
     // Leaves by returning, or by breaking out when the entry is too wide.
     while (true) {
       const std::size_t ascii = at;  // printable ASCII runs take one column a byte
-      while (at < input.size() && input[at] >= 0x20 && input[at] < 0x7F) ++at;
+      while (at < input.size() && kPrintableAscii[static_cast<unsigned char>(input[at])]) ++at;
       width += at - ascii;
       if (width > kInputColumn) break;
       if (at == input.size()) {
@@ -137,10 +137,10 @@ class TextWriter final : public RecordWriter {
         return;
       }
       const text::Utf8Step step = text::DecodeUtf8(input, at);
-      const bool shown = step.valid && !IsUnprintable(step.codePoint);
-      width += shown ? ColumnWidth(step.codePoint) : 1;
+      const Shown shown = step.valid ? ShownAs(step.codePoint) : Shown{false, 0};
+      width += shown.printable ? shown.width : 1;
       if (width > kInputColumn) break;
-      if (!shown) {
+      if (!shown.printable) {
         out += input.substr(run, at - run);
         out += kReplacement;
         run = at + step.length;

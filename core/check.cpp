@@ -5,6 +5,8 @@
 // grammar by the table of entries and the fuzz target.
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 #include "entry_grammar.h"
@@ -66,12 +68,24 @@ bool ReadContentBytes(std::string_view content, Number& digits) {
     std::memcpy(digits.data(), content.data(), kNumberLength);
     return true;  // Evaluate finds out whether they are digits
   }
-  if (content.size() < 11 || content.size() % 2 == 0) return false;
+  // A separator takes one to four bytes; past four the content is no
+  // common form.
+  if (content.size() < 11 || content.size() > 17 || content.size() % 2 == 0) return false;
   const std::size_t separatorBytes = (content.size() - kNumberLength) / 2;
   const std::string_view separator = content.substr(3, separatorBytes);
-  for (std::size_t i = 0; i < separatorBytes; ++i) {
-    if (content[6 + separatorBytes + i] != separator[i]) return false;
-  }
+  // Both separators compared at once: four bytes from each, as many kept
+  // as a separator takes (the content is long enough to read them).
+  std::uint32_t first = 0;
+  std::uint32_t second = 0;
+  std::memcpy(&first, content.data() + 3, sizeof first);
+  std::memcpy(&second, content.data() + 6 + separatorBytes, sizeof second);
+  const std::uint32_t low =
+      separatorBytes == 4 ? ~std::uint32_t{0} : (std::uint32_t{1} << (8 * separatorBytes)) - 1;
+  // The first bytes in memory are the low ones on a little-endian machine.
+  const std::uint32_t kept = std::endian::native == std::endian::little
+                                 ? low
+                                 : ~std::uint32_t{0} << (32 - 8 * separatorBytes);
+  if (((first ^ second) & kept) != 0) return false;
   const text::Utf8Step step = text::DecodeUtf8(separator, 0);
   if (!step.valid || step.length != separatorBytes || !JoinsGroupsInEntry(step.codePoint)) {
     return false;
@@ -100,8 +114,8 @@ bool ReadCommonForm(std::string_view entry, Number& digits) {
 // The verdict on a short entry whose content between its blanks is nine
 // digits, bare or grouped, found without decoding the whole entry: the way
 // spreadsheet cells usually come, no-break spaces and byte-order marks
-// around. Returns false, result untouched, for every other entry; CheckShort
-// then gives the same verdict the long way.
+// around. Returns false, result untouched, for every other entry; the
+// grammar then gives the same verdict the long way.
 bool CheckCommonForm(std::string_view entry, Result& result) {
   Number digits{};
   return ReadCommonForm(entry, digits) && Evaluate(digits.data(), result);
