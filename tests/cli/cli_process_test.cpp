@@ -2,117 +2,23 @@
 // mivaro-cli run as a program: exit statuses, hostile input, reproducible
 // output and round trips, through real pipes and files.
 #include <dirent.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "run_cli.h"
 #include "text/utf8.h"
-
-extern char** environ;
 
 namespace {
 
-struct RunResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-  long peakKilobytes = 0;
-};
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// Unique per test process: CTest runs tests in parallel, each in its own process.
-std::string TempPath(const std::string& name) {
-  return ::testing::TempDir() + "mivaro-cli-" + std::to_string(getpid()) + "-" + name;
-}
-
-std::string WriteTemp(const std::string& name, const std::string& content) {
-  const std::string path = TempPath(name);
-  std::ofstream(path, std::ios::binary) << content;
-  return path;
-}
-
-// Stands for standard output as a pipe whose reader has gone away.
-const std::string kClosedPipe = "<closed pipe>";
-
-// Runs mivaro-cli with the arguments, standard input from a file and standard
-// output to a file (both /dev/... paths allowed) or to kClosedPipe. A run that
-// has not ended after a minute is killed and fails the test.
-RunResult RunCli(const std::vector<std::string>& args, const std::string& inputPath = "/dev/null",
-                 const std::string& outputPath = TempPath("stdout")) {
-  const std::string errorPath = TempPath("stderr");
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, inputPath.c_str(), O_RDONLY, 0);
-  std::array<int, 2> pipeEnds{-1, -1};
-  if (outputPath == kClosedPipe) {
-    if (pipe(pipeEnds.data()) != 0) ADD_FAILURE() << "cannot make a pipe";
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
-  } else {
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputPath.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  }
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorPath.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  std::vector<char*> argv{const_cast<char*>(MIVARO_CLI_PATH)};
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-
-  RunResult result;
-  pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, MIVARO_CLI_PATH, &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  for (const int end : pipeEnds) {
-    if (end >= 0) close(end);  // the reader goes away at once
-  }
-  if (spawned != 0) {
-    ADD_FAILURE() << "cannot start " << MIVARO_CLI_PATH;
-    return result;
-  }
-  int status = 0;
-  rusage usage{};
-  for (int waited = 0; wait4(pid, &status, WNOHANG, &usage) == 0; ++waited) {
-    if (waited == 60 * 100) {
-      ADD_FAILURE() << "mivaro-cli was still running after a minute";
-      kill(pid, SIGKILL);
-    }
-    usleep(10'000);
-  }
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  result.peakKilobytes = usage.ru_maxrss;
-  if (outputPath.rfind("/dev/", 0) != 0 && outputPath != kClosedPipe) {
-    result.out = ReadFile(outputPath);
-  }
-  result.err = ReadFile(errorPath);
-  return result;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
+using namespace mivaro::testing;
 
 // Valid UTF-8 with no control characters but the line endings allowed.
 bool IsCleanText(const std::string& text, bool crlf) {
@@ -440,142 +346,4 @@ TEST(MivaroCli, StreamsMillionsOfNumbersInFlatMemory) {
   EXPECT_EQ(many.status, 0);
   EXPECT_LT(many.peakKilobytes - one.peakKilobytes, 4 * 1024);
 }
-
-// scan and redact on real files: what goes to standard output, the status,
-// and a word on standard error that names what went wrong.
-struct TextRow {
-  const char* name;
-  std::vector<std::string> args;  // "{a}" and "{b}": the two files below
-  std::string input;              // standard input
-  std::string out;
-  int status;
-  std::string errHas;  // a part of standard error
-};
-
-void PrintTo(const TextRow& row, std::ostream* os) {
-  *os << row.name;
-}
-
-const std::string kFileA = "Ticket 7: my SIN is 046 454 286.\n";
-const std::string kFileB = "nothing here: 613-555-0199\n";
-const std::string kUtf16 = std::string("\xFF\xFE", 2) + std::string(
-                                                            "N\0A\0S\0 \0"
-                                                            "0\0"
-                                                            "4\0"
-                                                            "6\0 \0"
-                                                            "4\0"
-                                                            "5\0"
-                                                            "4\0 \0"
-                                                            "2\0"
-                                                            "8\0"
-                                                            "6\0\n\0",
-                                                            32);
-
-class TextCommands : public ::testing::TestWithParam<TextRow> {};
-
-TEST_P(TextCommands, WriteWhatTheyFindAndSayHowItWent) {
-  const TextRow& row = GetParam();
-  const std::string a = WriteTemp("a.txt", kFileA);
-  const std::string b = WriteTemp("b.txt", kFileB);
-  std::vector<std::string> args;
-  for (std::string arg : row.args) {
-    if (arg == "{a}") arg = a;
-    if (arg == "{b}") arg = b;
-    args.push_back(arg);
-  }
-  std::string out = row.out;
-  for (const auto& [name, path] :
-       {std::pair{std::string("{a}"), a}, std::pair{std::string("{b}"), b}}) {
-    for (std::size_t at; (at = out.find(name)) != std::string::npos;)
-      out.replace(at, name.size(), path);
-  }
-  const RunResult result = RunCli(args, WriteTemp("stdin", row.input));
-  EXPECT_EQ(result.status, row.status) << result.err;
-  EXPECT_EQ(result.out, out);
-  EXPECT_NE(result.err.find(row.errHas), std::string::npos) << result.err;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    ScanAndRedact, TextCommands,
-    ::testing::Values(
-        TextRow{"ScanFindsAMaskedMatchOnStandardInput",
-                {"scan"},
-                "id 7\nSIN: 046-454-286\n",
-                "-:2:6: ***-***-286 (high: SIN)\n",
-                0,
-                "1 SIN in 1 file"},
-        TextRow{"ScanFindsNothing", {"scan", "{b}"}, "", "", 1, "0 SINs"},
-        TextRow{"ScanWritesJsonUnmasked",
-                {"scan", "--json", "--unmasked", "{a}"},
-                "",
-                "{\"path\":\"{a}\",\"line\":1,\"column\":21,\"offset\":20,\"length\":11,"
-                "\"number\":\"046454286\",\"confidence\":\"high\",\"keyword\":\"SIN\"}\n",
-                0,
-                ""},
-        TextRow{"ScanCountsEachFile", {"scan", "-c", "{a}", "{b}"}, "", "{a}:1\n{b}:0\n", 0, ""},
-        TextRow{"ScanNamesFilesWithMatches", {"scan", "-l", "{b}", "{a}"}, "", "{a}\n", 0, ""},
-        TextRow{"ScanGoesOnPastAFileItCannotRead",
-                {"scan", "-l", "/nonexistent/x", "{a}"},
-                "",
-                "{a}\n",
-                2,
-                "cannot open /nonexistent/x"},
-        TextRow{"ScanSkipsBinaryInput",
-                {"scan"},
-                std::string("x\0 SIN 046 454 286", 18),
-                "",
-                1,
-                "1 binary file skipped"},
-        TextRow{"ScanReadsUtf16", {"scan"}, kUtf16, "-:1:5: *** *** 286 (high: NAS)\n", 0, ""},
-        TextRow{"ScanRefusesAnUnknownConfidence",
-                {"scan", "--min-confidence", "sure"},
-                "",
-                "",
-                2,
-                "--min-confidence"},
-        TextRow{"RedactKeepsEveryOtherByte",
-                {"redact"},
-                "SIN 046\u00A0454\u00A0286 or 613-555-0199\n",
-                "SIN ***\u00A0***\u00A0286 or 613-555-0199\n",
-                0,
-                "redacted 1 SIN"},
-        TextRow{"RedactsAllDigitsFromLowUp",
-                {"redact", "--all-digits", "--min-confidence", "low"},
-                "id 046454286\n",
-                "id *********\n",
-                0,
-                "redacted 1 SIN"},
-        TextRow{"RedactKeepsUtf16",
-                {"redact"},
-                kUtf16,
-                std::string("\xFF\xFE", 2) + std::string("N\0A\0S\0 \0*\0*\0*\0 \0*\0*\0*\0 \0"
-                                                         "2\0"
-                                                         "8\0"
-                                                         "6\0\n\0",
-                                                         32),
-                0,
-                "redacted 1 SIN"},
-        TextRow{"RedactRefusesBinaryInput",
-                {"redact"},
-                std::string("SIN 046 454 286\0", 16),
-                "",
-                2,
-                "binary"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(MivaroCli, ScansFoldersInNameOrderAndRedactsAFileInPlace) {
-  const std::string folder = TempPath("folder");
-  mkdir(folder.c_str(), 0755);
-  mkdir((folder + "/sub").c_str(), 0755);
-  std::ofstream(folder + "/b.log") << "NAS 130 692 544\n";
-  std::ofstream(folder + "/sub/a.log") << "social insurance 046 454 286\n";
-  std::ofstream(folder + "/a.log") << "nothing\n";
-  const RunResult scanned = RunCli({"scan", "-c", folder});
-  EXPECT_EQ(scanned.out, folder + "/a.log:0\n" + folder + "/b.log:1\n" + folder + "/sub/a.log:1\n");
-  EXPECT_EQ(RunCli({"redact", "-o", folder + "/b.log", folder + "/b.log"}).status, 0);
-  EXPECT_EQ(ReadFile(folder + "/b.log"),
-            "NAS ***\x20***\x20"
-            "544\n");
-}
-
 }  // namespace
