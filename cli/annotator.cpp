@@ -1,21 +1,20 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "cli/annotator.h"
 
-#include <csv.h>
 #include <fmt/format.h>
 
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <limits>
+#include <optional>
 #include <vector>
 
 #include "cli/csv.h"
+#include "cli/csv_reader.h"
 #include "cli/entry_parser.h"
-#include "cli/escape.h"
 #include "cli/input.h"
+#include "cli/output.h"
 #include "cli/records.h"
 #include "cli/report.h"
+#include "cli/table_probe.h"
 
 namespace mivaro::cli {
 namespace {
@@ -24,59 +23,34 @@ using namespace std::string_view_literals;
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-// libcsv's own block, the least its cell buffer grows by.
-constexpr std::size_t kMinBlock = 128;
-
-// How much of a row a message quotes.
-constexpr std::size_t kQuotedRowBytes = 400;
-
 // What went wrong when the table cannot be annotated any further.
 enum class Stop { None, Usage, BrokenTable, Output };
 
-// Where the reading is: the lines above the table (a sep= line, --skip-rows),
-// the search for the header row that decides the delimiter, or the table.
-enum class Phase { Preamble, Probe, Table };
-
-// Returns the delimiter an Excel "sep=X" line sets, for the line without its
-// line break.
-std::optional<char> SepLine(std::string_view line) {
-  if (line.ends_with('\r')) line.remove_suffix(1);
-  if (line.size() != 5 || !line.starts_with("sep=")) return std::nullopt;
-  return line[4];
-}
-
-// Reads a table through libcsv and writes it back annotated, a row at a time.
-// The header row is gathered whole, to choose the SIN column; the cells of a
-// data row go straight into the output buffer as they are read, which is not
-// flushed before the row ends, so a row that breaks off can be taken back.
-class Annotator {
+// Writes a table back annotated, a row at a time, as its reader finds the
+// rows. The header row is gathered whole, to choose the SIN column; the
+// cells of a data row go straight into the output buffer as they are read,
+// which is not flushed before the row ends, so a row that breaks off can be
+// taken back.
+class Annotator final : public CsvRowSink {
  public:
   Annotator(const AnnotateOptions& options, std::FILE* out, std::FILE* err)
       : options_(options), output_(out), err_(err) {
     if (options.column.number) column_ = *options.column.number - 1;
+    probe_.emplace(options);
   }
-  ~Annotator() {
-    if (parsing_) csv_free(&parser_);
-  }
-  Annotator(const Annotator&) = delete;
-  Annotator& operator=(const Annotator&) = delete;
 
   // Notes that the output starts with a byte-order mark: the input had one, or
   // was converted from another encoding.
   void WriteByteOrderMark() { byteOrderMark_ = true; }
 
-  // Takes the next bytes of the table; returns false once nothing more will
-  // be written.
+  // Takes the next bytes of input; returns false once nothing more will be
+  // written.
   bool Feed(std::string_view bytes) {
-    if (phase_ != Phase::Table) {
-      pending_.append(bytes);
-      Advance(/*atEnd=*/false);
-      if (phase_ != Phase::Table || stop_ != Stop::None) return stop_ == Stop::None;
-      bytes = std::string_view(pending_).substr(pendingAt_);
+    if (probe_) {
+      StartTable(probe_->Look(bytes, /*atEnd=*/false));
+    } else {
+      Read(bytes);
     }
-    ParseTable(bytes);
-    pending_.clear();
-    pendingAt_ = 0;
     return stop_ == Stop::None;
   }
 
@@ -86,15 +60,8 @@ class Annotator {
     // A row cut short by unreadable input is not written.
     if (!readProblem.empty()) output_.Buffer().Truncate(rowStart_);
     if (readProblem.empty()) {
-      if (phase_ != Phase::Table) {
-        Advance(/*atEnd=*/true);
-        if (phase_ == Phase::Table) ParseTable(std::string_view(pending_).substr(pendingAt_));
-      }
-      Guarded([&] {
-        if (parsing_ && csv_fini(&parser_, &Annotator::OnCell, &Annotator::OnRowEnd, this) != 0) {
-          BreakOff(csv_error(&parser_), /*atEnd=*/true);
-        }
-      });
+      if (probe_ && stop_ == Stop::None) StartTable(probe_->Look({}, /*atEnd=*/true));
+      if (reader_ && stop_ == Stop::None && !reader_->Finish()) Broken();
       if (stop_ == Stop::None && !sawHeader_ && !wroteRow_) {
         Halt(Stop::Usage, "the table is empty");
       }
@@ -116,169 +83,38 @@ class Annotator {
   }
 
  private:
-  static void OnCell(void* bytes, std::size_t size, void* self) {
-    static_cast<Annotator*>(self)->AddCell({static_cast<const char*>(bytes), size});
-  }
-  static void OnRowEnd(int terminator, void* self) {
-    static_cast<Annotator*>(self)->EndRow(terminator);
-  }
-
-  // Runs a step of the parse while nothing has stopped it, turning a failed
-  // allocation into a stop that names the line.
-  template <typename Step>
-  void Guarded(const Step& step) {
-    if (stop_ != Stop::None) return;
-    try {
-      step();
-    } catch (const std::bad_alloc&) {
-      Halt(Stop::BrokenTable, fmt::format("out of memory at line {}", rowLine_));
+  // Acts on what the probe found: a refusal stops the run; the table's start
+  // copies the lines above it through and reads on from there.
+  void StartTable(TableProbe::Outcome outcome) {
+    switch (outcome) {
+      case TableProbe::Outcome::More:
+        return;
+      case TableProbe::Outcome::Refused:
+        Halt(Stop::Usage, probe_->Problem());
+        return;
+      case TableProbe::Outcome::Broken:
+        Halt(Stop::BrokenTable, probe_->Problem());
+        return;
+      case TableProbe::Outcome::Table:
+        break;
     }
-  }
-
-  // Works through the lines above the table and the header search, as far as
-  // the pending bytes allow; at the end of the input, as far as there is.
-  void Advance(bool atEnd) {
-    while (stop_ == Stop::None && phase_ == Phase::Preamble) {
-      const std::size_t newline = pending_.find('\n', pendingAt_);
-      if (newline == std::string::npos && !atEnd) break;
-      const std::size_t end = newline == std::string::npos ? pending_.size() : newline + 1;
-      const std::string_view line = std::string_view(pending_).substr(pendingAt_, end - pendingAt_);
-      if (!sawFirstLine_) {
-        sawFirstLine_ = true;
-        if (const auto sep = SepLine(line.substr(0, line.find('\n')))) {
-          sepDelimiter_ = sep;
-          CopyLine(line, end);
-        }
-        continue;
-      }
-      if (skipped_ < options_.skipRows && !line.empty()) {
-        ++skipped_;
-        CopyLine(line, end);
-        continue;
-      }
-      phase_ = options_.noHeader ? Phase::Table : Phase::Probe;
-      if (phase_ == Phase::Table)
-        StartTable(options_.delimiter.value_or(sepDelimiter_.value_or(',')));
+    if (!probe_->Preamble().empty()) {
+      Begin();
+      output_.Buffer() += probe_->Preamble();
     }
-    if (stop_ == Stop::None && phase_ == Phase::Probe) Probe(atEnd);
-    if (stop_ == Stop::None && phase_ != Phase::Table &&
-        pending_.size() - pendingAt_ > options_.maxRowBytes) {
-      RowTooLong();
-    }
+    delimiter_ = probe_->Delimiter();
+    reader_.emplace(delimiter_, probe_->TableLine(), options_.maxRowBytes, *this);
+    Read(probe_->Table());
+    probe_.reset();  // a header of megabytes is not held for the whole run
   }
 
-  // Copies a line above the table through as it is.
-  void CopyLine(std::string_view line, std::size_t end) {
-    Begin();
-    output_.Buffer() += line;
-    pendingAt_ = end;
-    ++line_;
-    rowLine_ = line_;
+  void Read(std::string_view bytes) {
+    if (stop_ == Stop::None && !reader_->Read(bytes)) Broken();
   }
 
-  // Finds the header row (the first that is not blank) and chooses the
-  // delimiter with which it names the SIN column.
-  void Probe(bool atEnd) {
-    std::size_t start = pendingAt_;
-    while (start < pending_.size() && (pending_[start] == '\r' || pending_[start] == '\n')) ++start;
-    bool quoted = false;
-    std::size_t end = start;
-    while (end < pending_.size() && (quoted || (pending_[end] != '\n' && pending_[end] != '\r'))) {
-      quoted ^= pending_[end] == '"';
-      ++end;
-    }
-    if (end == pending_.size() && !atEnd) return;  // the row goes on
-    if (start == pending_.size()) {
-      // No header at all: the table is empty, which Finish reports.
-      StartTable(',');
-      return;
-    }
-    const std::string_view header = std::string_view(pending_).substr(start, end - start);
-    if (const auto delimiter = ChooseDelimiter(header)) StartTable(*delimiter);
-  }
-
-  // Returns the delimiter for the table, or stops with why there is none.
-  std::optional<char> ChooseDelimiter(std::string_view header) {
-    const std::vector<char> working = DelimitersThatWork(header, options_.column);
-    const std::optional<char> given = options_.delimiter ? options_.delimiter : sepDelimiter_;
-    if (!given && working.size() > 1) {
-      Halt(Stop::Usage,
-           fmt::format("the header names a SIN with {} and with {} between cells; choose one with "
-                       "--delimiter",
-                       DelimiterName(working[0]), DelimiterName(working[1])));
-      return std::nullopt;
-    }
-    const char tried = given.value_or(working.size() == 1 ? working.front() : ',');
-    const auto cells = SplitTableRow(header, tried);
-    // A row that breaks the quoting rules is reported by the table's parser,
-    // with its line.
-    if (!cells) return tried;
-    const std::vector<std::string_view> views(cells->begin(), cells->end());
-    const auto user = std::span(views).first(views.size() - AnnotatedCells(views));
-    const ColumnChoice choice = ChooseColumn(user, options_.column);
-    if (choice.column) return tried;
-    std::string message = choice.problem + " (header: " + ShownRow(views, tried) + ")";
-    if (given) {
-      const auto other = std::find_if(working.begin(), working.end(),
-                                      [&](char delimiter) { return delimiter != *given; });
-      if (other != working.end()) {
-        message += fmt::format("; with --delimiter {} it does", DelimiterName(*other));
-      }
-    } else {
-      std::string tried;
-      for (std::size_t i = 0; i < kTableDelimiters.size(); ++i) {
-        if (i != 0) tried += i + 1 == kTableDelimiters.size() ? " and " : ", ";
-        tried += DelimiterName(kTableDelimiters[i]);
-      }
-      message.insert(message.size() - 1, "; cells tried with " + tried + " between them");
-    }
-    Halt(Stop::Usage, std::move(message));
-    return std::nullopt;
-  }
-
-  // Starts the table's parser with its delimiter.
-  void StartTable(char delimiter) {
-    phase_ = Phase::Table;
-    delimiter_ = delimiter;
-    // Strict RFC 4180, so that every cell is read exactly as written and a
-    // quote out of place is reported rather than guessed at. Every line break
-    // outside a quoted cell is reported, so blank lines are kept; no
-    // character counts as padding, so cells keep their blanks.
-    csv_init(&parser_, CSV_STRICT | CSV_STRICT_FINI | CSV_REPALL_NL);
-    csv_set_delim(&parser_, static_cast<unsigned char>(delimiter));
-    csv_set_space_func(&parser_, [](unsigned char) { return 0; });
-    parsing_ = true;
-  }
-
-  // Parses a read block at a time, even when more arrives at once (the
-  // header row, gathered whole), so that the cell buffer's growth below keeps
-  // pace with a cell of megabytes.
-  void ParseTable(std::string_view bytes) {
-    while (stop_ == Stop::None && !bytes.empty()) {
-      const std::string_view block = bytes.substr(0, kReadBlock);
-      bytes.remove_prefix(block.size());
-      ParseBlock(block);
-    }
-  }
-
-  void ParseBlock(std::string_view bytes) {
-    // libcsv grows its cell buffer by a fixed block; growing it by half its
-    // size instead keeps a huge cell linear to read, and no further than the
-    // row bound and the block being read keeps its memory within the bound.
-    const std::size_t size = csv_get_buffer_size(&parser_);
-    const std::size_t most = options_.maxRowBytes + 2 * kReadBlock;
-    csv_set_blk_size(&parser_,
-                     std::max(kMinBlock, std::min(size / 2, most > size ? most - size : 0)));
-    Guarded([&] {
-      if (csv_parse(&parser_, bytes.data(), bytes.size(), &Annotator::OnCell, &Annotator::OnRowEnd,
-                    this) != bytes.size()) {
-        BreakOff(csv_error(&parser_), /*atEnd=*/false);
-      }
-    });
-    // A cell still being read counts toward its row too.
-    if (stop_ == Stop::None && rowBytes_ + parser_.entry_pos > options_.maxRowBytes) {
-      RowTooLong();
-    }
+  // Stops where the reader stopped, unless this writer stopped it.
+  void Broken() {
+    if (!reader_->Error().empty()) Halt(Stop::BrokenTable, reader_->Error());
   }
 
   bool InHeader() const { return !sawHeader_ && !options_.noHeader; }
@@ -289,61 +125,34 @@ class Annotator {
     return rowText_.View().substr(begin, cellEnds_[index] - begin);
   }
 
-  void AddCell(std::string_view cell) {
-    if (stop_ != Stop::None) return;
-    rowBytes_ += cell.size() + 1;
-    if (rowBytes_ > options_.maxRowBytes) return RowTooLong();
-    CountLineBreaks(cell);
+  bool Cell(std::string_view cell, std::size_t index) override {
     if (InHeader()) {
       rowText_ += cell;
       cellEnds_.push_back(rowText_.size());
     } else {
-      WriteDataCell(cell);
+      WriteDataCell(cell, index);
     }
+    return true;
   }
 
-  // A quoted cell may hold line breaks: CR LF, LF or CR, one line each.
-  void CountLineBreaks(std::string_view cell) {
-    bool breaks = false;
-    for (const char c : cell)
-      breaks |= (c == '\n') | (c == '\r');  // no branch: most cells are short
-    if (!breaks) return;
-    for (std::size_t at = 0; at < cell.size(); ++at) {
-      if (cell[at] == '\n' ||
-          (cell[at] == '\r' && (at + 1 == cell.size() || cell[at + 1] != '\n'))) {
-        ++line_;
-      }
-    }
-  }
-
-  void EndRow(int terminator) {
-    if (stop_ != Stop::None) return;
-    // The LF of a CR LF is reported on its own, as if it ended an empty row.
-    const bool blank = InHeader() ? HeaderCellCount() == 0 : rowCells_ == 0;
-    const bool secondHalfOfCrLf = terminator == '\n' && endedInCr_ && blank;
-    endedInCr_ = terminator == '\r';
-    if (secondHalfOfCrLf) return;
-    if (terminator == '\r' || terminator == '\n') ++line_;
-
+  bool RowEnd(std::size_t cells) override {
     TextBuffer& out = output_.Buffer();
-    if (blank) {
+    if (cells == 0) {
       Begin();
       out += "\r\n"sv;  // a blank line stays a blank line
     } else if (InHeader()) {
-      if (!TakeHeader()) return;
-    } else if (!EndDataRow()) {
-      return;
+      if (!TakeHeader()) return false;
+    } else if (!EndDataRow(cells)) {
+      return false;
     }
     rowText_.clear();
     cellEnds_.clear();
-    rowCells_ = 0;
-    rowBytes_ = 0;
     allEmpty_ = true;
     tooWide_ = false;
-    rowLine_ = line_;
     output_.MaybeFlush();
     rowStart_ = out.size();
     if (!output_.Ok()) stop_ = Stop::Output;
+    return stop_ == Stop::None;
   }
 
   // Writes what goes before anything else: the byte-order mark.
@@ -362,7 +171,8 @@ class Annotator {
     userWidth_ = width_ - AnnotatedCells(cells);
     const ColumnChoice choice = ChooseColumn(std::span(cells).first(userWidth_), options_.column);
     if (!choice.column) {
-      return Halt(Stop::Usage, choice.problem + " (header: " + ShownRow(cells, delimiter_) + ")");
+      return Halt(Stop::Usage,
+                  choice.problem + " (header: " + ShownRow(cells, delimiter_, options_.mask) + ")");
     }
     column_ = *choice.column;
     Begin();
@@ -392,8 +202,7 @@ class Annotator {
   // Writes a data cell as it arrives: the user's cells up to the header's
   // width; the values of a table annotated before are dropped, to be written
   // anew; cells past the header are only counted.
-  void WriteDataCell(std::string_view cell) {
-    const std::size_t index = rowCells_++;
+  void WriteDataCell(std::string_view cell, std::size_t index) {
     allEmpty_ = allEmpty_ && cell.empty();
     if (width_ != 0 && index >= width_) {
       // Spreadsheets export empty cells past the header wherever a cell out
@@ -421,10 +230,10 @@ class Annotator {
   // Ends a data row: an empty one stays empty, one with a cell past the
   // header that is not empty stops the run, a short one is padded to the
   // header's width; then the five cells. Returns false when the run stops.
-  bool EndDataRow() {
+  bool EndDataRow(std::size_t cells) {
     if (width_ == 0) {
       // Without a header the first row sets the table's width.
-      width_ = userWidth_ = rowCells_;
+      width_ = userWidth_ = cells;
       if (column_ >= width_) {
         return Halt(Stop::Usage,
                     fmt::format("--column {}: the first row has {} cells", column_ + 1, width_));
@@ -442,10 +251,10 @@ class Annotator {
     }
     if (tooWide_) {
       return Halt(Stop::BrokenTable,
-                  fmt::format("line {}: the row has {} cells, {} {}", rowLine_, rowCells_,
+                  fmt::format("line {}: the row has {} cells, {} {}", reader_->RowLine(), cells,
                               options_.noHeader ? "the first row" : "the header", width_));
     }
-    for (std::size_t index = rowCells_; index < userWidth_; ++index) {
+    for (std::size_t index = cells; index < userWidth_; ++index) {
       out += delimiter_;
       if (index == column_) parsed_ = ParseEntry({});
     }
@@ -480,25 +289,6 @@ class Annotator {
     out += "\r\n"sv;
   }
 
-  // A row for a message: its cells as CSV, masked as the output would mask
-  // them, and cut short.
-  std::string ShownRow(std::span<const std::string_view> cells, char delimiter) const {
-    TextBuffer row;
-    TextBuffer masked;
-    for (std::size_t i = 0; i < cells.size() && row.size() < kQuotedRowBytes; ++i) {
-      if (i != 0) row += delimiter;
-      std::string_view cell = cells[i];
-      if (options_.mask) {
-        masked.clear();
-        AppendMasked(masked, cell, ParseEntry(cell).digitCount);
-        cell = masked.View();
-      }
-      AppendCsvField(row, cell, delimiter, CellOrigin::User);
-    }
-    if (row.size() >= kQuotedRowBytes) row += "\xE2\x80\xA6"sv;
-    return std::string(row.View());
-  }
-
   // Stops the run: the rows before are written, the cells of the row being
   // read are taken back. Returns false, for the callers that report failure.
   bool Halt(Stop why, std::string message) {
@@ -508,43 +298,11 @@ class Annotator {
     return false;
   }
 
-  void RowTooLong() {
-    Halt(Stop::BrokenTable,
-         fmt::format("line {}: the row is longer than {} bytes (see --max-row-bytes)", rowLine_,
-                     options_.maxRowBytes));
-  }
-
-  // Stops at a parse error. The line named is where the faulty cell begins.
-  void BreakOff(int error, bool atEnd) {
-    if (error == CSV_ENOMEM) {
-      Halt(Stop::BrokenTable, fmt::format("out of memory at line {}", rowLine_));
-    } else if (error != CSV_EPARSE) {
-      Halt(Stop::BrokenTable, fmt::format("line {}: {}", line_, csv_strerror(error)));
-    } else if (atEnd) {
-      Halt(Stop::BrokenTable,
-           fmt::format("line {}: a quoted cell begins here and is never closed", line_));
-    } else {
-      Halt(Stop::BrokenTable,
-           fmt::format("line {}: a quote out of place in a cell (a cell that holds a quote must "
-                       "be quoted whole, with its quotes doubled)",
-                       line_));
-    }
-  }
-
   const AnnotateOptions& options_;
   BufferedOutput output_;
   std::FILE* err_;
-
-  // Before the table: the bytes not yet taken, from pendingAt_ on.
-  Phase phase_ = Phase::Preamble;
-  std::string pending_;
-  std::size_t pendingAt_ = 0;
-  bool sawFirstLine_ = false;
-  std::size_t skipped_ = 0;
-  std::optional<char> sepDelimiter_;
-
-  csv_parser parser_{};
-  bool parsing_ = false;
+  std::optional<TableProbe> probe_;  // until the table begins
+  std::optional<CsvReader> reader_;  // from then on
   char delimiter_ = ',';
 
   // The header row's cells, one after another, and where each ends.
@@ -555,16 +313,11 @@ class Annotator {
   std::size_t column_ = std::numeric_limits<std::size_t>::max();
 
   // The row being read.
-  std::size_t rowCells_ = 0;  // cells read so far
-  std::size_t rowBytes_ = 0;  // its cells and the delimiters after them
   std::size_t rowStart_ = 0;  // where it begins in the output buffer
-  std::size_t rowLine_ = 1;   // the line it begins on
   bool allEmpty_ = true;
   bool tooWide_ = false;
   ParsedEntry parsed_;  // its SIN cell
 
-  std::size_t line_ = 1;  // where the next cell begins, as an editor counts lines
-  bool endedInCr_ = false;
   bool byteOrderMark_ = false;
   bool begun_ = false;
   bool wroteCell_ = false;
