@@ -13,6 +13,8 @@
 #include <tuple>
 #include <vector>
 
+#include <mivaro/version.h>
+
 #include "run_cli.h"
 #include "text/utf8.h"
 
@@ -90,7 +92,7 @@ TEST(MivaroCli, PrintsHelpForEachCommandAndItsVersion) {
     EXPECT_EQ(result.status, 0);
     EXPECT_NE(result.out.find("Usage"), std::string::npos) << result.out;
   }
-  EXPECT_EQ(RunCli({"--version"}).out, "1.1\n");
+  EXPECT_EQ(RunCli({"--version"}).out, MIVARO_VERSION "\n");
 }
 
 TEST(MivaroCli, ValidatesStandardInputOneRecordPerLineInOrder) {

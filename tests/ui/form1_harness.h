@@ -115,4 +115,12 @@ class Form1Harness : public QObject {
   std::map<QObject*, QString> lastPainted_;
 };
 
+// Compares what an evaluation leaves behind: the tables, sum and validity.
+inline void CompareResultState(const mivaro::WindowState& now, const mivaro::WindowState& before) {
+  QCOMPARE(now.IsValid, before.IsValid);
+  QCOMPARE(now.CheckSum, before.CheckSum);
+  QCOMPARE(now.DigitTable, before.DigitTable);
+  QCOMPARE(now.WeightedTable, before.WeightedTable);
+}
+
 }  // namespace mivaro::testing

@@ -3,8 +3,9 @@
 // window does (messages, boxes, Generate), in English and French, served,
 // offline after one visit and opened from disk, with axe-core's WCAG 2.1 A
 // and AA rules; and the npm package imported in the browser. MIVARO_SITE
-// names the built page's folder, MIVARO_PACKAGE the installed package's and
-// MIVARO_TOOLS the folder where the test tools were installed from npm.
+// names the built page's folder, MIVARO_PACKAGE the installed package's,
+// MIVARO_TOOLS the folder where the test tools were installed from npm and
+// MIVARO_VERSION the version the page was built as.
 import assert from "node:assert/strict";
 import { readdirSync, readFileSync } from "node:fs";
 import { createServer } from "node:http";
@@ -16,6 +17,7 @@ import { gzipSync } from "node:zlib";
 
 const site = resolve(process.env.MIVARO_SITE);
 const packageDir = resolve(process.env.MIVARO_PACKAGE);
+const version = process.env.MIVARO_VERSION;
 const tools = createRequire(resolve(process.env.MIVARO_TOOLS, "package.json"));
 const { default: puppeteer } = await import(pathToFileURL(tools.resolve("puppeteer-core")));
 const axeSource = tools.resolve("axe-core/axe.min.js");
@@ -117,7 +119,7 @@ const ATLANTIC = "Nova Scotia, New Brunswick, Prince Edward Island, and Newfound
 
 test("Validate shows the window's messages in order, ticks the region's boxes and fills the labels", async () => {
   const page = await open(origin + "/");
-  assert.equal(await page.title(), "Mivaro v1.1");
+  assert.equal(await page.title(), `Mivaro v${version}`);
   assert.equal(await page.$$eval("#Boxes label", (labels) => labels.map((l) => l.textContent).join(" ")),
     "AB BC MB NB NU NWT ON PEI NF QC YT NS SK");
   assert.equal(await page.$eval("#Label1", (label) => label.hidden), true);
