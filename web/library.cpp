@@ -89,14 +89,32 @@ EMSCRIPTEN_KEEPALIVE int web_parse_name(int confidence, const char* name, std::s
   return parsed ? static_cast<int>(*parsed) : -1;
 }
 
-// Returns the least confidence reported unless a caller says otherwise.
-EMSCRIPTEN_KEEPALIVE int web_default_confidence() {
-  return static_cast<int>(mivaro::kDefaultConfidence);
-}
-
-// Returns the most numbers one generate() call gives.
-EMSCRIPTEN_KEEPALIVE std::uint32_t web_most_generated() {
-  return static_cast<std::uint32_t>(kMostInOneArray);
+// Writes, as a JSON object (web_text), the names the package's options take
+// and its answers give, and its limits: styles, confidences and the one
+// reported unless a caller says otherwise, groups, region captions, and the
+// most numbers one generate() call gives.
+EMSCRIPTEN_KEEPALIVE void web_facts() {
+  const auto list = [](const char* name, const auto& items, const auto& nameOf) {
+    g_text += g_text.empty() ? "{" : ",";
+    mivaro::text::AppendJsonString(g_text, name);
+    g_text += ":[";
+    bool first = true;
+    for (const auto& item : items) {
+      if (!first) g_text += ',';
+      first = false;
+      mivaro::text::AppendJsonString(g_text, nameOf(item));
+    }
+    g_text += ']';
+  };
+  const auto same = [](std::string_view name) { return name; };
+  g_text.clear();
+  list("styles", mivaro::kStyleNames, same);
+  list("confidences", mivaro::kConfidenceNames, same);
+  list("groups", mivaro::kGroups, mivaro::GroupName);
+  list("regions", mivaro::kRegions, [](const mivaro::Region& region) { return region.caption; });
+  g_text += ",\"defaultConfidence\":";
+  mivaro::text::AppendJsonString(g_text, mivaro::ConfidenceName(mivaro::kDefaultConfidence));
+  g_text += ",\"mostGenerated\":" + std::to_string(kMostInOneArray) + "}";
 }
 
 // Writes a valid entry in a style, masked or not, as web_text and returns 1;

@@ -7,9 +7,6 @@ import createMivaroModule from "./mivaro-wasm.js";
 
 const wasm = await createMivaroModule();
 const encoder = new TextEncoder();
-// The most numbers one generate() call returns, as the library has it for
-// an array of strings.
-const MOST_GENERATED = wasm._web_most_generated();
 
 /** An entry that is not a valid SIN; its message is the library's reason. */
 export class ValidationError extends Error {
@@ -61,6 +58,11 @@ function lastText() {
   return wasm.UTF8ToString(wasm._web_text(), wasm._web_text_length());
 }
 
+// The library's names and limits: the confidence reported by default, and
+// the most numbers one generate() call returns, for an array of strings.
+wasm._web_facts();
+const { defaultConfidence: DEFAULT_CONFIDENCE, mostGenerated: MOST_GENERATED } = JSON.parse(lastText());
+
 function requireString(value, name) {
   if (typeof value !== "string") throw new TypeError(`${name} must be a string`);
 }
@@ -78,7 +80,6 @@ function nameOf(value, option, confidence) {
 const styleOf = (style) => nameOf(style, "style", false);
 const confidenceOf = (minConfidence) => nameOf(minConfidence, "minConfidence", true);
 const confidenceName = (value) => wasm.UTF8ToString(wasm._mivaro_confidence_name(value));
-const DEFAULT_CONFIDENCE = confidenceName(wasm._web_default_confidence());
 
 /** Returns whether entry is a valid SIN: nine digits, bare or grouped 3-3-3. */
 export function isValid(entry) {
