@@ -135,6 +135,24 @@ STDNUM_VALIDATE = (
 )
 
 
+def compare_twins(args, build, what, ascii_name, unicode_name, unicode_one, ascii_one, make, stem):
+    """Times validate on a million entries with Unicode blanks or separators,
+    interleaved with their ASCII twins, and prints the cost of one of each."""
+    ascii_path = os.path.join(build, "bench", f"{stem}-ascii.txt")
+    unicode_path = os.path.join(build, "bench", f"{stem}-unicode.txt")
+    make(ascii_path, unicode_path)
+    times = interleaved([
+        ("ASCII", [args.cli, "validate"], ascii_path),
+        ("Unicode", [args.cli, "validate"], unicode_path),
+    ], args.runs)
+    ascii_cost = times["ASCII"] / ENTRIES * 1e9
+    unicode_cost = times["Unicode"] / ENTRIES * 1e9
+    print(f"{'validate 1M ' + what + ', ' + ascii_name:42} {times['ASCII']:6.3f} s")
+    print(f"{'validate 1M ' + what + ', ' + unicode_name:42} {times['Unicode']:6.3f} s")
+    print(f"{unicode_one:42} {unicode_cost:6.0f} ns, "
+          f"{unicode_cost / ascii_cost:.2f}x {ascii_one} ({ascii_cost:.0f} ns, interleaved)")
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     build = os.path.join(here, "..", "build")
@@ -155,9 +173,6 @@ def main():
         ("generate --digits 0-9 --count 1000000",
          [args.cli, "generate", "--digits", "0-9", "--count", str(ENTRIES)], None),
     ]
-    ascii_entries = os.path.join(build, "bench", "spreadsheet-ascii.txt")
-    unicode_entries = os.path.join(build, "bench", "spreadsheet-unicode.txt")
-    make_spreadsheet_entries(ascii_entries, unicode_entries)
     table = os.path.join(build, "bench", "payroll.csv")
     make_table(table)
     cases += [
@@ -180,30 +195,12 @@ def main():
         print(f"{name:42} {floor[name]:6.3f} s, "
               f"{floor[name] / floor[floor_cases[0][0]]:.2f}x the minimal loop (interleaved)")
 
-    twins = interleaved([
-        ("ASCII", [args.cli, "validate"], ascii_entries),
-        ("Unicode", [args.cli, "validate"], unicode_entries),
-    ], args.runs)
-    ascii_cost = twins["ASCII"] / ENTRIES * 1e9
-    unicode_cost = twins["Unicode"] / ENTRIES * 1e9
-    print(f"{'validate 1M grouped entries, ASCII blanks':42} {twins['ASCII']:6.3f} s")
-    print(f"{'validate 1M grouped entries, Unicode blanks':42} {twins['Unicode']:6.3f} s")
-    print(f"{'an entry with Unicode blanks and separators':42} {unicode_cost:6.0f} ns, "
-          f"{unicode_cost / ascii_cost:.2f}x an ASCII one ({ascii_cost:.0f} ns, interleaved)")
-
-    ascii_cells = os.path.join(build, "bench", "cells-ascii.txt")
-    unicode_cells = os.path.join(build, "bench", "cells-unicode.txt")
-    make_cell_entries(ascii_cells, unicode_cells)
-    cells = interleaved([
-        ("ASCII", [args.cli, "validate"], ascii_cells),
-        ("Unicode", [args.cli, "validate"], unicode_cells),
-    ], args.runs)
-    ascii_cost = cells["ASCII"] / ENTRIES * 1e9
-    unicode_cost = cells["Unicode"] / ENTRIES * 1e9
-    print(f"{'validate 1M cells 046 454 286':42} {cells['ASCII']:6.3f} s")
-    print(f"{'the same, NBSP before, ZWSP after':42} {cells['Unicode']:6.3f} s")
-    print(f"{'a cell with NBSP before and ZWSP after':42} {unicode_cost:6.0f} ns, "
-          f"{unicode_cost / ascii_cost:.2f}x its ASCII twin ({ascii_cost:.0f} ns, interleaved)")
+    compare_twins(args, build, "grouped entries", "ASCII blanks", "Unicode blanks",
+                  "an entry with Unicode blanks and separators", "an ASCII one",
+                  make_spreadsheet_entries, "spreadsheet")
+    compare_twins(args, build, "cells 046 454 286", "ASCII", "NBSP before, ZWSP after",
+                  "a cell with NBSP before and ZWSP after", "its ASCII twin",
+                  make_cell_entries, "cells")
 
     if subprocess.run([SYSTEM_PYTHON, "-c", "import stdnum.ca.sin"],
                       stderr=subprocess.DEVNULL).returncode != 0:

@@ -142,18 +142,7 @@ const char* mivaro_style_name(mivaro_style style) {
 
 int mivaro_style_parse(const char* name, size_t length, mivaro_style* style, char* error,
                        size_t size) {
-  std::string why;
-  try {
-    if (const auto parsed = mivaro::ParseStyle(Entry(name, length), why)) {
-      if (style != nullptr) *style = static_cast<mivaro_style>(*parsed);
-      CopyCut("", error, size);
-      return 1;
-    }
-  } catch (const std::bad_alloc&) {
-    why = "out of memory";
-  }
-  CopyCut(why, error, size);
-  return 0;
+  return mivaro::detail::ParseForC(name, length, style, error, size, mivaro::ParseStyle);
 }
 
 int mivaro_format(const char* digits, mivaro_style style, char out[12]) {
@@ -220,18 +209,7 @@ size_t mivaro_generator_refusal(const mivaro_generator_options* options, char* b
 
 int mivaro_regions_parse(const char* list, size_t length, unsigned* regions, char* error,
                          size_t size) {
-  std::string why;
-  try {
-    if (const auto bits = mivaro::ParseRegions(Entry(list, length), why)) {
-      if (regions != nullptr) *regions = *bits;
-      CopyCut("", error, size);
-      return 1;
-    }
-  } catch (const std::bad_alloc&) {
-    why = "out of memory";
-  }
-  CopyCut(why, error, size);
-  return 0;
+  return mivaro::detail::ParseForC(list, length, regions, error, size, mivaro::ParseRegions);
 }
 
 }  // extern "C"

@@ -154,18 +154,7 @@ const char* mivaro_confidence_name(mivaro_confidence confidence) {
 
 int mivaro_confidence_parse(const char* name, size_t length, mivaro_confidence* confidence,
                             char* error, size_t size) {
-  std::string why;
-  try {
-    if (const auto parsed = mivaro::ParseConfidence(Entry(name, length), why)) {
-      if (confidence != nullptr) *confidence = static_cast<mivaro_confidence>(*parsed);
-      CopyCut("", error, size);
-      return 1;
-    }
-  } catch (const std::bad_alloc&) {
-    why = "out of memory";
-  }
-  CopyCut(why, error, size);
-  return 0;
+  return mivaro::detail::ParseForC(name, length, confidence, error, size, mivaro::ParseConfidence);
 }
 
 void mivaro_redact_digits(char* match, size_t length, int all_digits) {
