@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: Apache-2.0
 # Installs the library from the build tree under a fresh prefix, then builds
-# the two examples against the installed files alone, as programs outside
+# the examples against the installed files alone, as programs outside
 # this tree would: the C one with pkg-config, the C++ one with
-# find_package(Mivaro). Runs both and checks what they print.
+# find_package(Mivaro). Runs them and checks what they print.
 # Usage: installed_consumers.sh BUILD-DIRECTORY SOURCE-DIRECTORY [PREFIX]
 # With PREFIX (such as /usr, after the packages are installed) it builds
 # against that tree instead of installing one.
@@ -40,4 +40,6 @@ expected=$'046 454 286: ForeignTax\n123456789: check sum 47 is not a multiple of
 expect "$work/check-c" "046 454 286" 123456789
 expected=$'046 454 286: *** *** 286\n12345: not nine digits'
 expect "$work/cpp/check" "046 454 286" 12345
+expected=$'Ticket 7: SIN *** *** 286, phone 613-555-0199'
+expect "$work/cpp/redact" < <(echo 'Ticket 7: SIN 046 454 286, phone 613-555-0199')
 echo "installed_consumers: the C and C++ examples built against $prefix and ran"
