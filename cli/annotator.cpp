@@ -31,7 +31,7 @@ enum class Stop { None, Usage, BrokenTable, Output };
 // cells of a data row go straight into the output buffer as they are read,
 // which is not flushed before the row ends, so a row that breaks off can be
 // taken back.
-class Annotator final : public CsvRowSink {
+class Annotator {
  public:
   Annotator(const AnnotateOptions& options, std::FILE* out, std::FILE* err)
       : options_(options), output_(out), err_(err) {
@@ -61,7 +61,7 @@ class Annotator final : public CsvRowSink {
     if (!readProblem.empty()) output_.Buffer().Truncate(rowStart_);
     if (readProblem.empty()) {
       if (probe_ && stop_ == Stop::None) StartTable(probe_->Look({}, /*atEnd=*/true));
-      if (reader_ && stop_ == Stop::None && !reader_->Finish()) Broken();
+      if (reader_ && stop_ == Stop::None && !reader_->Finish(*this)) Broken();
       if (stop_ == Stop::None && !sawHeader_ && !wroteRow_) {
         Halt(Stop::Usage, "the table is empty");
       }
@@ -80,6 +80,37 @@ class Annotator final : public CsvRowSink {
              tally_.malformed);
     }
     return tally_.AllValid() ? kExitAllValid : kExitNotAllValid;
+  }
+
+  // The reader's sink: each cell, and each row's end.
+  bool Cell(std::string_view cell, std::size_t index) {
+    if (InHeader()) {
+      rowText_ += cell;
+      cellEnds_.push_back(rowText_.size());
+    } else {
+      WriteDataCell(cell, index);
+    }
+    return true;
+  }
+
+  bool RowEnd(std::size_t cells) {
+    TextBuffer& out = output_.Buffer();
+    if (cells == 0) {
+      Begin();
+      out += "\r\n"sv;  // a blank line stays a blank line
+    } else if (InHeader()) {
+      if (!TakeHeader()) return false;
+    } else if (!EndDataRow(cells)) {
+      return false;
+    }
+    rowText_.clear();
+    cellEnds_.clear();
+    allEmpty_ = true;
+    tooWide_ = false;
+    output_.MaybeFlush();
+    rowStart_ = out.size();
+    if (!output_.Ok()) stop_ = Stop::Output;
+    return stop_ == Stop::None;
   }
 
  private:
@@ -103,13 +134,13 @@ class Annotator final : public CsvRowSink {
       output_.Buffer() += probe_->Preamble();
     }
     delimiter_ = probe_->Delimiter();
-    reader_.emplace(delimiter_, probe_->TableLine(), options_.maxRowBytes, *this);
+    reader_.emplace(delimiter_, probe_->TableLine(), options_.maxRowBytes);
     Read(probe_->Table());
     probe_.reset();  // a header of megabytes is not held for the whole run
   }
 
   void Read(std::string_view bytes) {
-    if (stop_ == Stop::None && !reader_->Read(bytes)) Broken();
+    if (stop_ == Stop::None && !reader_->Read(bytes, *this)) Broken();
   }
 
   // Stops where the reader stopped, unless this writer stopped it.
@@ -123,36 +154,6 @@ class Annotator final : public CsvRowSink {
   std::string_view HeaderCell(std::size_t index) const {
     const std::size_t begin = index == 0 ? 0 : cellEnds_[index - 1];
     return rowText_.View().substr(begin, cellEnds_[index] - begin);
-  }
-
-  bool Cell(std::string_view cell, std::size_t index) override {
-    if (InHeader()) {
-      rowText_ += cell;
-      cellEnds_.push_back(rowText_.size());
-    } else {
-      WriteDataCell(cell, index);
-    }
-    return true;
-  }
-
-  bool RowEnd(std::size_t cells) override {
-    TextBuffer& out = output_.Buffer();
-    if (cells == 0) {
-      Begin();
-      out += "\r\n"sv;  // a blank line stays a blank line
-    } else if (InHeader()) {
-      if (!TakeHeader()) return false;
-    } else if (!EndDataRow(cells)) {
-      return false;
-    }
-    rowText_.clear();
-    cellEnds_.clear();
-    allEmpty_ = true;
-    tooWide_ = false;
-    output_.MaybeFlush();
-    rowStart_ = out.size();
-    if (!output_.Ok()) stop_ = Stop::Output;
-    return stop_ == Stop::None;
   }
 
   // Writes what goes before anything else: the byte-order mark.

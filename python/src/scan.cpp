@@ -59,6 +59,21 @@ auto Scanned(std::string_view text, const Scan& scan) {
   return scan(text);
 }
 
+// Runs a call's body, turning what it throws into the Python exception set.
+template <typename Body>
+PyObject* Guarded(const Body& body) {
+  try {
+    return body().release().ptr();
+  } catch (py::error_already_set& error) {
+    error.restore();
+  } catch (const py::builtin_exception& error) {
+    error.set_error();
+  } catch (const std::bad_alloc&) {
+    PyErr_NoMemory();
+  }
+  return nullptr;
+}
+
 // What find() gives of one match, before it becomes a Match.
 struct Place {
   std::uint64_t start;
@@ -66,51 +81,137 @@ struct Place {
   Match match;
 };
 
+// A Match holds its fields as C values and makes their Python objects when
+// they are read: a text with a hundred thousand SINs makes a hundred
+// thousand small objects, not half a million.
+struct MatchObject {
+  PyObject_HEAD Py_ssize_t start;
+  Py_ssize_t end;
+  Number number;
+  Confidence confidence;
+  std::string_view keyword;  // the library's static text; "" for none
+};
+
+const MatchObject& Fields(PyObject* self) {
+  return *reinterpret_cast<const MatchObject*>(self);
+}
+
+PyObject* GetStart(PyObject* self, void*) {
+  return PyLong_FromSsize_t(Fields(self).start);
+}
+
+PyObject* GetEnd(PyObject* self, void*) {
+  return PyLong_FromSsize_t(Fields(self).end);
+}
+
+PyObject* GetNumber(PyObject* self, void*) {
+  return AsciiObject({Fields(self).number.data(), Fields(self).number.size()});
+}
+
+PyObject* GetConfidence(PyObject* self, void*) {
+  return Guarded([&] {
+    return py::reinterpret_steal<py::object>(NameObject(ConfidenceName(Fields(self).confidence)));
+  });
+}
+
+PyObject* GetKeyword(PyObject* self, void*) {
+  if (Fields(self).keyword.empty()) Py_RETURN_NONE;
+  return Guarded(
+      [&] { return py::reinterpret_steal<py::object>(NameObject(Fields(self).keyword)); });
+}
+
+// The fields in their order, as a Match shows them.
+constexpr std::array<getter, 5> kMatchFields{GetStart, GetEnd, GetNumber, GetConfidence,
+                                             GetKeyword};
+
+// The fields as a tuple, a new reference, or null with the error set.
+PyObject* FieldTuple(PyObject* self) {
+  PyObject* tuple = PyTuple_New(kMatchFields.size());
+  for (std::size_t i = 0; tuple != nullptr && i < kMatchFields.size(); ++i) {
+    PyObject* field = kMatchFields[i](self, nullptr);
+    if (field == nullptr) {
+      Py_CLEAR(tuple);
+    } else {
+      PyTuple_SET_ITEM(tuple, static_cast<Py_ssize_t>(i), field);
+    }
+  }
+  return tuple;
+}
+
+PyObject* CompareMatches(PyObject* self, PyObject* other, int op) {
+  if (Py_TYPE(other) != Py_TYPE(self) || (op != Py_EQ && op != Py_NE)) {
+    Py_RETURN_NOTIMPLEMENTED;
+  }
+  const MatchObject& a = Fields(self);
+  const MatchObject& b = Fields(other);
+  const bool equal = a.start == b.start && a.end == b.end && a.number == b.number &&
+                     a.confidence == b.confidence && a.keyword == b.keyword;
+  return PyBool_FromLong(equal == (op == Py_EQ));
+}
+
+Py_hash_t HashMatch(PyObject* self) {
+  PyObject* fields = FieldTuple(self);
+  if (fields == nullptr) return -1;
+  const Py_hash_t hash = PyObject_Hash(fields);
+  Py_DECREF(fields);
+  return hash;
+}
+
+// Match(start=14, end=25, number='046454286', confidence='high', keyword='SIN')
+PyObject* ShowMatch(PyObject* self) {
+  PyObject* fields = FieldTuple(self);
+  if (fields == nullptr) return nullptr;
+  PyObject* shown = PyUnicode_FromFormat(
+      "Match(start=%R, end=%R, number=%R, confidence=%R, keyword=%R)", PyTuple_GET_ITEM(fields, 0),
+      PyTuple_GET_ITEM(fields, 1), PyTuple_GET_ITEM(fields, 2), PyTuple_GET_ITEM(fields, 3),
+      PyTuple_GET_ITEM(fields, 4));
+  Py_DECREF(fields);
+  return shown;
+}
+
 // Makes the Match of a place, a new reference.
 PyObject* NewMatch(const Place& place) {
-  PyObject* match = PyStructSequence_New(g_matchType);
+  MatchObject* match = PyObject_New(MatchObject, g_matchType);
   if (match == nullptr) throw py::error_already_set();
-  PyStructSequence_SetItem(match, 0, PyLong_FromUnsignedLongLong(place.start));
-  PyStructSequence_SetItem(match, 1, PyLong_FromUnsignedLongLong(place.end));
-  PyStructSequence_SetItem(match, 2,
-                           AsciiObject({place.match.number.data(), place.match.number.size()}));
-  PyStructSequence_SetItem(match, 3, NameObject(ConfidenceName(place.match.confidence)));
-  PyObject* keyword = Py_None;
-  if (place.match.keyword.empty()) {
-    Py_INCREF(Py_None);
-  } else {
-    keyword = NameObject(place.match.keyword);
-  }
-  PyStructSequence_SetItem(match, 4, keyword);
-  if (PyErr_Occurred() != nullptr) {
-    Py_DECREF(match);
-    throw py::error_already_set();
-  }
-  // It holds only ints, strs and None, which make no cycles: the garbage
-  // collector need not follow a hundred thousand of them.
-  PyObject_GC_UnTrack(match);
-  return match;
+  match->start = static_cast<Py_ssize_t>(place.start);
+  match->end = static_cast<Py_ssize_t>(place.end);
+  match->number = place.match.number;
+  match->confidence = place.match.confidence;
+  match->keyword = place.match.keyword;
+  return reinterpret_cast<PyObject*>(match);
 }
 
 void AddMatchType(py::module_& module) {
-  static PyStructSequence_Field fields[] = {
-      {"start", "Where its first digit is in the str, an index as text[start] takes it."},
-      {"end", "One past its last digit: text[start:end] is the SIN as written."},
-      {"number", "Its nine digits."},
-      {"confidence", "\"low\", \"medium\" or \"high\"."},
-      {"keyword", "The keyword or SIN column name that made it high, or None."},
-      {nullptr, nullptr},
+  static PyGetSetDef getters[] = {
+      {"start", GetStart, nullptr,
+       "Where its first digit is in the str, an index as text[start] takes it.", nullptr},
+      {"end", GetEnd, nullptr, "One past its last digit: text[start:end] is the SIN as written.",
+       nullptr},
+      {"number", GetNumber, nullptr, "Its nine digits.", nullptr},
+      {"confidence", GetConfidence, nullptr, "\"low\", \"medium\" or \"high\".", nullptr},
+      {"keyword", GetKeyword, nullptr, "The keyword or SIN column name that made it high, or None.",
+       nullptr},
+      {nullptr, nullptr, nullptr, nullptr, nullptr},
   };
-  static PyStructSequence_Desc description = {
-      "mivaro.Match",
-      "A SIN that find() found: where it lies in the str and what it is, as a named tuple\n"
-      "(start, end, number, confidence, keyword). Frozen: its fields cannot be set.",
-      fields, 5};
-  g_matchType = PyStructSequence_NewType(&description);
-  if (g_matchType == nullptr) throw py::error_already_set();
-  module.add_object("Match",
-                    py::reinterpret_steal<py::object>(reinterpret_cast<PyObject*>(g_matchType)));
-  Py_INCREF(g_matchType);  // kept for NewMatch while the module lives
+  static PyType_Slot slots[] = {
+      {Py_tp_doc, const_cast<char*>("A SIN that find() found: where it lies in the str and what "
+                                    "it is. Frozen: its fields cannot be set.")},
+      {Py_tp_getset, getters},
+      {Py_tp_richcompare, reinterpret_cast<void*>(CompareMatches)},
+      {Py_tp_hash, reinterpret_cast<void*>(HashMatch)},
+      {Py_tp_repr, reinterpret_cast<void*>(ShowMatch)},
+      {0, nullptr},
+  };
+  // Made only by find(); it holds no objects, so the collector never looks
+  // at it.
+  static PyType_Spec spec = {
+      "mivaro.Match", sizeof(MatchObject), 0,
+      Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE | Py_TPFLAGS_DISALLOW_INSTANTIATION, slots};
+  PyObject* type = PyType_FromSpec(&spec);
+  if (type == nullptr) throw py::error_already_set();
+  g_matchType = reinterpret_cast<PyTypeObject*>(type);
+  // The module's reference keeps it for NewMatch while the module lives.
+  module.add_object("Match", py::reinterpret_steal<py::object>(type));
 }
 
 py::list Find(py::handle text, py::handle minimum) {
@@ -188,21 +289,6 @@ std::array<PyObject*, N> Arguments(const char* function, const std::array<const 
     throw py::type_error(std::string(function) + "() missing required argument '" + names[0] + "'");
   }
   return given;
-}
-
-// Runs a call's body, turning what it throws into the Python exception set.
-template <typename Body>
-PyObject* Guarded(const Body& body) {
-  try {
-    return body().release().ptr();
-  } catch (py::error_already_set& error) {
-    error.restore();
-  } catch (const py::builtin_exception& error) {
-    error.set_error();
-  } catch (const std::bad_alloc&) {
-    PyErr_NoMemory();
-  }
-  return nullptr;
 }
 
 PyObject* CallFind(PyObject*, PyObject* const* args, Py_ssize_t count, PyObject* keywords) {

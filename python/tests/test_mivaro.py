@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: Apache-2.0
 """The Python module against the shared table of entries, mivaro-cli's
 generator, its own bulk functions, bad input, and python3-stdnum."""
+import glob
 import json
 import os
 import random
@@ -222,12 +223,16 @@ def test_agrees_with_python3_stdnum_but_for_the_documented_differences():
     assert surprises == []
 
 
-def test_readme_python_examples_print_what_the_readme_shows():
+def test_python_examples_of_the_docs_print_what_they_show():
     pytest.importorskip("pandas")
-    with open(os.environ["MIVARO_README"], encoding="utf-8") as readme:
-        text = readme.read()
-    examples = re.findall(r"```python\n(.*?)```\n+```text\n(.*?)```", text, re.S)
-    assert examples
+    source = os.environ["MIVARO_SOURCE"]
+    pages = [os.path.join(source, "README.md")]
+    pages += sorted(glob.glob(os.path.join(source, "docs", "*.md")))
+    examples = []
+    for page in pages:
+        with open(page, encoding="utf-8") as text:
+            examples += re.findall(r"```python\n(.*?)```\n+```text\n(.*?)```", text.read(), re.S)
+    assert len(examples) >= 3
     for code, shown in examples:
         run = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
                              env=dict(os.environ, PYTHONPATH=os.environ.get("PYTHONPATH", "")))

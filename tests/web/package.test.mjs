@@ -5,7 +5,7 @@
 // MIVARO_PACKAGE the installed package's folder.
 import assert from "node:assert/strict";
 import { execFileSync } from "node:child_process";
-import { readFileSync, writeFileSync } from "node:fs";
+import { readdirSync, readFileSync, writeFileSync } from "node:fs";
 import { dirname, join, resolve } from "node:path";
 import { test } from "node:test";
 import { fileURLToPath, pathToFileURL } from "node:url";
@@ -186,20 +186,22 @@ test("find counts in string indices and redact keeps every other unit, astral an
   assert.throws(() => mivaro.find("x", { minConfidence: "sure" }), RangeError);
 });
 
-test("the JavaScript examples of the package's README and Mivaro's print what they say", () => {
+test("the JavaScript examples of the package's README and Mivaro's docs print what they say", () => {
   const packageDir = resolve(process.env.MIVARO_PACKAGE);
-  const readmes = [join(packageDir, "README.md"), join(data, "..", "..", "README.md")];
+  const source = join(data, "..", "..");
+  const docs = readdirSync(join(source, "docs")).filter((name) => name.endsWith(".md"));
+  const pages = [join(packageDir, "README.md"), join(source, "README.md"), ...docs.map((name) => join(source, "docs", name))];
   let examples = 0;
-  for (const readme of readmes) {
-    for (const [, code, output] of readFileSync(readme, "utf8").matchAll(/```js\n(.*?)```\n\n(?:prints\n\n)?```text\n(.*?)```/gs)) {
+  for (const page of pages) {
+    for (const [, code, output] of readFileSync(page, "utf8").matchAll(/```js\n(.*?)```\n\n(?:prints\n\n)?```text\n(.*?)```/gs)) {
       // Beside node_modules, so that the example's import finds the package.
-      const example = join(packageDir, "..", "..", "readme-example.mjs");
+      const example = join(packageDir, "..", "..", "docs-example.mjs");
       writeFileSync(example, code);
-      assert.equal(execFileSync(process.execPath, [example], { encoding: "utf8" }), output, readme);
+      assert.equal(execFileSync(process.execPath, [example], { encoding: "utf8" }), output, page);
       examples += 1;
     }
   }
-  assert.equal(examples, 2);
+  assert.ok(examples >= 3, `${examples} examples`);
 });
 
 test("the package's code and WebAssembly stay within 64 KiB gzipped", () => {
