@@ -169,7 +169,7 @@ def test_keeps_huge_and_odd_entries_whole():
 
 
 # Where python3-stdnum's verdict differs from Mivaro's; each class is named in
-# the module's docstring and the README.
+# the module's docstring and docs/python.md.
 def known_difference(entry):
     content = entry.strip(" \t\n\r\v\f\u00a0\u2007\u202f\ufeff\u200b\u3000")
     digits = re.sub(r"[\s\-]", "", content)

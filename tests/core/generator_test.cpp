@@ -141,7 +141,7 @@ TEST(GenerateStatistics, DigitsZeroToNineAreUniformInEveryPositionTheCheckDigitT
 }
 
 TEST(CountValidNumbers, AgreesWithCountingEveryNumberOneByOne) {
-  // Published in the README: the distinct valid numbers of one first digit.
+  // Published in docs/cli.md: the distinct valid numbers of one first digit.
   EXPECT_EQ(CountValidNumbers(FirstDigitRule::ForDigit(9), DigitRange::OneToNine), 4'304'672U);
   EXPECT_EQ(CountValidNumbers(FirstDigitRule::ForDigit(9), DigitRange::ZeroToNine), 10'000'000U);
   EXPECT_EQ(CountValidNumbers(FirstDigitRule::ForDigit(0), DigitRange::ZeroToNine), 9'999'999U);
