@@ -3,6 +3,7 @@
 // output and round trips, through real pipes and files.
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <mivaro/version.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,8 +13,6 @@
 #include <string>
 #include <tuple>
 #include <vector>
-
-#include <mivaro/version.h>
 
 #include "run_cli.h"
 #include "text/utf8.h"
