@@ -69,6 +69,7 @@ class MemoryBytes final : public Bytes {
   explicit MemoryBytes(std::string_view bytes) : bytes_(bytes) {}
   std::size_t ReadInto(char* to, std::size_t size) override {
     const std::size_t taken = std::min(size, bytes_.size());
+    if (taken == 0) return 0;  // an empty text may have no bytes at all
     std::memcpy(to, bytes_.data(), taken);
     bytes_.remove_prefix(taken);
     return taken;
@@ -133,6 +134,7 @@ class DecodingStream final : public TextStream {
       if (pending_.empty() && !more) ended_ = true;
     }
     const std::size_t taken = std::min(space.size(), pending_.size());
+    if (taken == 0) return 0;  // ended or failed: pending_ may hold no bytes at all
     std::memcpy(space.data(), pending_.data(), taken);
     pending_.remove_prefix(taken);
     return taken;

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 
 #include "form1_harness.h"
+#include "quiet_offscreen.h"
 #include "window_texts.h"
 
 namespace mivaro::testing {
@@ -16,6 +17,9 @@ class Form1CommandsTest : public QObject {
   Q_OBJECT
 
  private Q_SLOTS:
+  // After QTest has installed its own log handler, which ours forwards to.
+  void initTestCase() { SilenceOffscreenSizeHintWarning(); }
+
   void validateShowsChecksRegionsAndMessagesInOrder_data() {
     QTest::addColumn<QString>("entry");
     QTest::addColumn<QString>("label2");
@@ -283,11 +287,11 @@ class Form1CommandsTest : public QObject {
 
 }  // namespace
 
-int RunForm1CommandTests(int argc, char* argv[]) {
-  Form1CommandsTest tests;
-  return QTest::qExec(&tests, argc, argv);
-}
-
 }  // namespace mivaro::testing
+
+int main(int argc, char* argv[]) {
+  QTEST_SET_MAIN_SOURCE_PATH
+  return mivaro::testing::RunInEnglishAndFrench<mivaro::testing::Form1CommandsTest>(argc, argv);
+}
 
 #include "form1_commands_test.moc"

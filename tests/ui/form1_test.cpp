@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 // Behaviour of the main window: start-up, layout, menu and keyboard, driven
-// through the named controls; main() runs these and the commands' tests.
+// through the named controls, in English and in French.
 
 #include <mivaro/version.h>
 
@@ -20,7 +20,6 @@
 #include "form1_harness.h"
 #include "quiet_offscreen.h"
 #include "ui/entry.h"
-#include "ui/translations.h"
 #include "window_texts.h"
 
 using namespace mivaro::testing;
@@ -279,21 +278,9 @@ class Form1Test : public QObject {
   }
 };
 
-// Every test runs twice: in English, the language of the source, and in
-// French with the translations the program installs for a French user.
 int main(int argc, char* argv[]) {
-  QApplication application(argc, argv);
   QTEST_SET_MAIN_SOURCE_PATH
-  int failures = 0;
-  for (const bool french : {false, true}) {
-    if (french) {
-      mivaro::ui::InstallTranslations(application, QLocale(QLocale::French, QLocale::Canada));
-    }
-    g_french = french;
-    Form1Test window;
-    failures += QTest::qExec(&window, argc, argv);
-    failures += RunForm1CommandTests(argc, argv);
-  }
-  return failures;
+  return RunInEnglishAndFrench<Form1Test>(argc, argv);
 }
+
 #include "form1_test.moc"

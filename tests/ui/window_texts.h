@@ -6,8 +6,13 @@
 
 #include <QAccessible>
 #include <QAction>
+#include <QApplication>
+#include <QLocale>
 #include <QString>
+#include <QTest>
 #include <QWidget>
+
+#include "ui/translations.h"
 
 namespace mivaro::testing {
 
@@ -91,8 +96,22 @@ inline QAction* MenuAction(QWidget* form, const char* name) {
   return form->findChild<QAction*>(QString::fromLatin1(name));
 }
 
-// Runs the Validate and Generate tests in the current language; returns the
+// Runs a Qt Test object's tests twice, in English and then in French with
+// the translations the program installs for a French user; returns the
 // number of failures.
-int RunForm1CommandTests(int argc, char* argv[]);
+template <typename Tests>
+int RunInEnglishAndFrench(int argc, char* argv[]) {
+  QApplication application(argc, argv);
+  int failures = 0;
+  for (const bool french : {false, true}) {
+    if (french) {
+      mivaro::ui::InstallTranslations(application, QLocale(QLocale::French, QLocale::Canada));
+    }
+    g_french = french;
+    Tests tests;
+    failures += QTest::qExec(&tests, argc, argv);
+  }
+  return failures;
+}
 
 }  // namespace mivaro::testing
