@@ -204,10 +204,10 @@ void AddMatchType(py::module_& module) {
   };
   // Made only by find(); it holds no objects, so the collector never looks
   // at it.
-  static PyType_Spec spec = {
+  static PyType_Spec description = {
       "mivaro.Match", sizeof(MatchObject), 0,
       Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE | Py_TPFLAGS_DISALLOW_INSTANTIATION, slots};
-  PyObject* type = PyType_FromSpec(&spec);
+  PyObject* type = PyType_FromSpec(&description);
   if (type == nullptr) throw py::error_already_set();
   g_matchType = reinterpret_cast<PyTypeObject*>(type);
   // The module's reference keeps it for NewMatch while the module lives.
