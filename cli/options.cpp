@@ -95,4 +95,46 @@ void AddConfidenceOption(CLI::App* command, Confidence& minimum) {
       ->check(CLI::IsMember(names));
 }
 
+void AddLimitOptions(CLI::App* command, OpenLimits& limits) {
+  const std::string group = "Limits on opening files";
+  const auto mebibytes = [](std::uint64_t& bytes) {
+    return [&bytes](std::uint64_t value) { bytes = value << 20; };
+  };
+  const OpenLimits defaults;
+  command
+      ->add_option("--max-depth", limits.depth,
+                   "Open containers nested at most this deep, the file given being the first")
+      ->default_val(defaults.depth)
+      ->check(CLI::Range(1u, 64u))
+      ->group(group);
+  command
+      ->add_option_function<std::uint64_t>("--max-member-size", mebibytes(limits.memberBytes),
+                                           "Read at most this many MiB of one member, expanded")
+      ->default_str(std::to_string(defaults.memberBytes >> 20))
+      ->check(CLI::Range(std::uint64_t{1}, std::uint64_t{1} << 20))
+      ->type_name("MIB")
+      ->group(group);
+  command
+      ->add_option("--max-ratio", limits.ratio,
+                   "Stop a container that expands to more than this many times its packed "
+                   "size, once past " +
+                       std::to_string(defaults.ratioFrom >> 20) + " MiB")
+      ->default_val(defaults.ratio)
+      ->check(CLI::Range(std::uint64_t{1}, std::uint64_t{1000000}))
+      ->group(group);
+  command
+      ->add_option("--max-members", limits.members,
+                   "Read at most this many members of a file's containers, in all")
+      ->default_val(defaults.members)
+      ->check(CLI::Range(std::uint64_t{1}, std::uint64_t{1} << 40))
+      ->group(group);
+  command
+      ->add_option_function<std::uint64_t>("--max-memory", mebibytes(limits.memory),
+                                           "Hold at most this many MiB for opening one file")
+      ->default_str(std::to_string(defaults.memory >> 20))
+      ->check(CLI::Range(std::uint64_t{16}, std::uint64_t{1} << 20))
+      ->type_name("MIB")
+      ->group(group);
+}
+
 }  // namespace mivaro::cli

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
+#include <mivaro/files.h>
 #include <mivaro/scan.h>
 #include <mivaro/sin.h>
 
@@ -83,5 +84,9 @@ void AddEncodingOption(CLI::App* command, std::optional<std::string>& encoding);
 
 // Adds --min-confidence low|medium|high, the least a match reported has.
 void AddConfidenceOption(CLI::App* command, Confidence& minimum);
+
+// Adds the limits on what an opened file may expand to: --max-depth,
+// --max-member-size, --max-ratio, --max-members, --max-memory.
+void AddLimitOptions(CLI::App* command, OpenLimits& limits);
 
 }  // namespace mivaro::cli

@@ -17,6 +17,7 @@
 #include "cli/command.h"
 #include "cli/escape.h"
 #include "cli/input.h"
+#include "cli/match_writer.h"
 #include "cli/options.h"
 #include "cli/output.h"
 #include "cli/report.h"
@@ -29,85 +30,6 @@ namespace fs = std::filesystem;
 
 // What the name "-" and no name at all stand for.
 constexpr std::string_view kStandardInput = "-";
-
-// Writes what is found: a line per match, or per file with -l and -c.
-class MatchWriter final : public SearchSink, public BufferedOutput {
- public:
-  MatchWriter(std::FILE* stream, const ScanOptions& options)
-      : BufferedOutput(stream), options_(options) {}
-
-  // Starts a file of this name.
-  void Begin(std::string_view path) {
-    path_ = path;
-    found_ = 0;
-  }
-  std::uint64_t FoundInFile() const { return found_; }
-
-  void Matched(const Found& found) override {
-    ++found_;
-    // -l and -c say nothing of where a match lies.
-    if (options_.filesWithMatches || options_.count) return;
-    const mivaro::Match& match = found.match;
-    TextBuffer& out = Buffer();
-    const std::string digits(match.number.data(), match.number.size());
-    if (options_.json) {
-      out += R"({"path":")"sv;
-      AppendJsonEscaped(out, path_);
-      fmt::format_to(std::back_inserter(out), R"(","line":{},"column":{},"offset":{},"length":{},)",
-                     found.line, found.column.codePoints, match.offset, match.length);
-      out += R"("number":")"sv;
-      out += options_.unmasked ? digits : MaskDigits(digits, HiddenDigits(kNumberLength));
-      out += R"(","confidence":")"sv;
-      out += ConfidenceName(match.confidence);
-      out += match.keyword.empty() ? R"(","keyword":null})"sv : R"(","keyword":")"sv;
-      if (!match.keyword.empty()) {
-        AppendJsonEscaped(out, match.keyword);
-        out += "\"}"sv;
-      }
-      out += '\n';
-    } else {
-      AppendEscaped(out, path_);
-      fmt::format_to(std::back_inserter(out), ":{}:{}: ", found.line, found.column.codePoints);
-      AppendPrintable(out, options_.unmasked ? std::string(found.text)
-                                             : MaskDigits(found.text, HiddenDigits(kNumberLength)));
-      out += " ("sv;
-      out += ConfidenceName(match.confidence);
-      if (!match.keyword.empty()) {
-        out += ": "sv;
-        AppendPrintable(out, match.keyword);
-      }
-      out += ")\n"sv;
-    }
-    MaybeFlush();
-  }
-
-  void FileDone() {
-    if (options_.filesWithMatches && found_ != 0) {
-      AppendEscaped(Buffer(), path_);
-      Buffer() += '\n';
-    } else if (options_.count) {
-      AppendEscaped(Buffer(), path_);
-      fmt::format_to(std::back_inserter(Buffer()), ":{}\n", found_);
-    }
-    MaybeFlush();
-  }
-
- private:
-  const ScanOptions& options_;
-  std::string_view path_;
-  std::uint64_t found_ = 0;
-};
-
-// What the whole scan has done, for the progress line and the summary.
-struct Totals {
-  std::uint64_t files = 0;
-  std::uint64_t binary = 0;
-  std::uint64_t special = 0;  // pipes, sockets and devices met in a folder
-  std::uint64_t bytes = 0;
-  std::uint64_t matches = 0;
-  std::uint64_t filesWithMatches = 0;
-  bool failed = false;
-};
 
 // A line on a terminal's standard error that says how far a long scan is.
 class Progress {
@@ -172,28 +94,60 @@ struct ScanRun {
   Totals& totals;
   Progress& progress;
   std::FILE* err;
+  OpenOptions open;  // how every file is opened
 };
 
-// Scans the streams of one open file or standard input.
-void ScanDescriptor(int fd, const std::string& path, ScanRun& scan) {
-  const std::unique_ptr<Source> source =
-      OpenDescriptor(fd, path, {.encoding = scan.options.encoding, .sniffBinary = true});
-  while (const std::optional<SourceStream> stream = source->Next()) {
-    if (stream->kind == StreamKind::Binary) {
+// Names what was not read on err: always what could not be read (a SIN may
+// hide there), and with --list-skipped what was skipped.
+void NameSkipped(const Entry& entry, ScanRun& scan) {
+  const std::string name = JoinContainer(entry.container);
+  switch (entry.kind) {
+    case EntryKind::Failed:
+      Report(scan.err, "cannot read {}: {}", name, entry.reason);
+      ++scan.totals.unreadable;
+      scan.totals.failed = true;
+      break;
+    case EntryKind::Binary:
       ++scan.totals.binary;
+      if (scan.options.listSkipped) Report(scan.err, "skipped {}: binary", name);
+      break;
+    case EntryKind::Unopened:
+      ++scan.totals.unopened;
+      if (scan.options.listSkipped) {
+        Report(scan.err, "skipped {}: {}: {}", name, entry.format, entry.reason);
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+// Scans the texts of one open file or standard input.
+void ScanDescriptor(int fd, const std::string& path, ScanRun& scan) {
+  const std::unique_ptr<Contents> contents = OpenFile(fd, path, scan.open);
+  scan.writer.BeginFile(path);
+  while (std::optional<Entry> entry = contents->Next()) {
+    if (!scan.writer.Ok()) break;
+    if (entry->kind == EntryKind::Opened) {
+      ++scan.totals.opened[std::string(entry->format)];
       continue;
     }
-    scan.writer.Begin(stream->name);
-    CountedStream counted(*stream->text, scan.totals, scan.progress, scan.writer);
+    if (entry->kind != EntryKind::Text) {
+      NameSkipped(*entry, scan);
+      continue;
+    }
+    scan.writer.BeginText(entry->container, entry->locator);
+    CountedStream counted(*entry->text, scan.totals, scan.progress, scan.writer);
     if (!scan.searcher.Search(counted, scan.writer)) {
-      Report(scan.err, "cannot read {}: {}", stream->name, ReadProblem(*stream->text));
+      Report(scan.err, "cannot read {}: {}", JoinContainer(entry->container),
+             ReadProblem(*entry->text));
       scan.totals.failed = true;
     }
     ++scan.totals.files;
-    scan.totals.matches += scan.writer.FoundInFile();
-    scan.totals.filesWithMatches += scan.writer.FoundInFile() != 0 ? 1 : 0;
-    scan.writer.FileDone();
   }
+  scan.totals.matches += scan.writer.FoundInFile();
+  scan.totals.filesWithMatches += scan.writer.FoundInFile() != 0 ? 1 : 0;
+  scan.writer.FileDone();
 }
 
 // Opens a file met in a folder without waiting on it, and scans it only
@@ -257,28 +211,20 @@ void ScanPath(const std::string& path, bool named, ScanRun& scan) {
 // One line at the end. Time and speed only on a terminal, so that what a
 // script keeps is the same from run to run.
 void Summarize(const Totals& totals, const Progress& progress, bool timed, std::FILE* err) {
-  const auto plural = [](std::uint64_t count) { return count == 1 ? "" : "s"; };
-  std::string scanned = fmt::format("scanned {} file{}, {} byte{}", totals.files,
-                                    plural(totals.files), totals.bytes, plural(totals.bytes));
+  std::string timing;
   if (timed) {
     const double seconds = progress.Seconds();
-    scanned += fmt::format(" in {:.2f} s ({:.0f} MB/s)", seconds,
-                           seconds > 0 ? totals.bytes / 1e6 / seconds : 0.0);
+    timing = fmt::format(" in {:.2f} s ({:.0f} MB/s)", seconds,
+                         seconds > 0 ? totals.bytes / 1e6 / seconds : 0.0);
   }
-  std::string skipped;
-  if (totals.binary != 0) {
-    skipped = fmt::format(", {} binary file{} skipped", totals.binary, plural(totals.binary));
-  }
-  if (totals.special != 0) {
-    skipped += fmt::format(", {} pipe{}, socket{} or device{} skipped", totals.special,
-                           plural(totals.special), plural(totals.special), plural(totals.special));
-  }
-  Report(err, "{}: {} SIN{} in {} file{}{}", scanned, totals.matches, plural(totals.matches),
-         totals.filesWithMatches, plural(totals.filesWithMatches), skipped);
+  Report(err, "{}", SummaryOf(totals, timing));
 }
 
 std::string Description() {
-  return "Find SINs in free text: logs, e-mails, tickets, JSON and CSV exports. A SIN is nine "
+  return "Find SINs in free text (logs, e-mails, tickets, JSON and CSV exports) and inside the "
+         "files that hold it: compressed files (gzip, bzip2, xz, zstd), archives (zip, tar, 7z, "
+         "one inside another), workbooks (.xlsx, .ods), documents (.docx, .pptx, .odt, .odp) "
+         "and PDFs (with pdftotext), told by their contents. A SIN is nine "
          "digits, bare or as three groups of three joined by one separator (space, no-break "
          "space, hyphen or dash, dot), standing on their own and passing the check. Confidence: "
          "high near a keyword (within " +
@@ -295,7 +241,8 @@ class Scan final : public Command {
     command_->add_option("PATH", options_.paths, "Files and folders (default: standard input)");
     command_->add_flag("--json", options_.json,
                        "JSON Lines: path, line, column, offset, length, number, confidence, "
-                       "keyword");
+                       "keyword, container (the chain of names to the text) and where (line "
+                       "and column, sheet and cell, page, or paragraph)");
     command_->add_flag("--unmasked", options_.unmasked,
                        "Show whole numbers, not only their last three digits");
     AddConfidenceOption(command_, options_.minimum);
@@ -304,6 +251,13 @@ class Scan final : public Command {
     command_->add_flag("-c,--count", options_.count, "Each file's number of matches")
         ->excludes(files);
     AddEncodingOption(command_, options_.encoding);
+    command_->add_flag("--no-open", options_.noOpen,
+                       "Read every file as bytes: open no archive, compressed file, workbook, "
+                       "document or PDF");
+    command_->add_flag("--list-skipped", options_.listSkipped,
+                       "Name on standard error each file skipped: binary, or not opened "
+                       "although it may hold text");
+    AddLimitOptions(command_, options_.limits);
   }
 
   int Run() override {
@@ -334,7 +288,10 @@ int RunScan(const ScanOptions& options, int stdinFd, std::FILE* out, std::FILE* 
   // -l and -c need no lines or columns, which cost a pass over the text.
   Searcher searcher(
       {.minimum = options.minimum, .places = !options.filesWithMatches && !options.count});
-  ScanRun scan{options, writer, searcher, totals, progress, err};
+  ScanRun scan{options, writer, searcher, totals, progress, err, {}};
+  scan.open.text.encoding = options.encoding;
+  scan.open.open = !options.noOpen;
+  scan.open.limits = options.limits;
   std::vector<std::string> paths = options.paths;
   if (paths.empty()) paths.emplace_back(kStandardInput);
   for (const std::string& path : paths) {

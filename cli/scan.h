@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
+#include <mivaro/files.h>
 #include <mivaro/scan.h>
 
 #include <cstdio>
@@ -18,7 +19,10 @@ struct ScanOptions {
   bool filesWithMatches = false;  // name each file with a match, once
   bool count = false;             // each file's number of matches
   std::optional<std::string> encoding;
-  bool progress = false;  // a progress line on err while the scan is long
+  bool progress = false;     // a progress line on err while the scan is long
+  bool noOpen = false;       // read every file as bytes, opening no container
+  bool listSkipped = false;  // name each file skipped on err
+  OpenLimits limits;
 };
 
 // The keywords, for --help and the manual page: "social insurance, ...,

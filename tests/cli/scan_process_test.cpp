@@ -86,7 +86,8 @@ INSTANTIATE_TEST_SUITE_P(
                 {"scan", "--json", "--unmasked", "{a}"},
                 "",
                 "{\"path\":\"{a}\",\"line\":1,\"column\":21,\"offset\":20,\"length\":11,"
-                "\"number\":\"046454286\",\"confidence\":\"high\",\"keyword\":\"SIN\"}\n",
+                "\"number\":\"046454286\",\"confidence\":\"high\",\"keyword\":\"SIN\","
+                "\"container\":[\"{a}\"],\"where\":{\"line\":1,\"column\":21}}\n",
                 0,
                 ""},
         TextRow{"ScanCountsEachFile", {"scan", "-c", "{a}", "{b}"}, "", "{a}:1\n{b}:0\n", 0, ""},

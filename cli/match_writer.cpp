@@ -1,0 +1,148 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "cli/match_writer.h"
+
+#include <fmt/format.h>
+
+#include "cli/escape.h"
+
+namespace mivaro::cli {
+
+using namespace std::string_view_literals;
+
+void MatchWriter::BeginText(const std::vector<std::string>& container, Locator* locator) {
+  container_ = &container;
+  name_ = JoinContainer(container);
+  locator_ = locator;
+}
+
+void MatchWriter::Matched(const Found& found) {
+  ++found_;
+  // -l and -c say nothing of where a match lies.
+  if (options_.filesWithMatches || options_.count) return;
+  const Place place = locator_ != nullptr ? locator_->Locate(found) : Place{};
+  if (options_.json) {
+    const std::string digits(found.match.number.data(), found.match.number.size());
+    WriteJson(found, place, digits);
+  } else {
+    WriteText(found, place);
+  }
+  MaybeFlush();
+}
+
+void MatchWriter::WriteText(const Found& found, const Place& place) {
+  TextBuffer& out = Buffer();
+  AppendEscaped(out, name_);
+  switch (place.kind) {
+    case PlaceKind::Line:
+      fmt::format_to(std::back_inserter(out), ":{}:{}: ", found.line, found.column.codePoints);
+      break;
+    case PlaceKind::Cell:
+      out += '!';
+      AppendEscaped(out, place.sheet);
+      fmt::format_to(std::back_inserter(out), "!{}: ", CellName(place.row, place.column));
+      break;
+    case PlaceKind::Page:
+      fmt::format_to(std::back_inserter(out), "!page {}: ", place.page);
+      break;
+    case PlaceKind::Paragraph:
+      fmt::format_to(std::back_inserter(out), "!paragraph {}: ", place.paragraph);
+      break;
+  }
+  AppendPrintable(out, options_.unmasked ? std::string(found.text)
+                                         : MaskDigits(found.text, HiddenDigits(kNumberLength)));
+  out += " ("sv;
+  out += ConfidenceName(found.match.confidence);
+  if (!found.match.keyword.empty()) {
+    out += ": "sv;
+    AppendPrintable(out, found.match.keyword);
+  }
+  out += ")\n"sv;
+}
+
+void MatchWriter::WriteJson(const Found& found, const Place& place, std::string_view digits) {
+  const mivaro::Match& match = found.match;
+  TextBuffer& out = Buffer();
+  out += R"({"path":")"sv;
+  AppendJsonEscaped(out, path_);
+  fmt::format_to(std::back_inserter(out), R"(","line":{},"column":{},"offset":{},"length":{},)",
+                 found.line, found.column.codePoints, match.offset, match.length);
+  out += R"("number":")"sv;
+  out += options_.unmasked ? std::string(digits) : MaskDigits(digits, HiddenDigits(kNumberLength));
+  out += R"(","confidence":")"sv;
+  out += ConfidenceName(match.confidence);
+  out += match.keyword.empty() ? R"(","keyword":null)"sv : R"(","keyword":")"sv;
+  if (!match.keyword.empty()) {
+    AppendJsonEscaped(out, match.keyword);
+    out += '"';
+  }
+  out += R"(,"container":[)"sv;
+  for (std::size_t i = 0; i < container_->size(); ++i) {
+    out += i == 0 ? "\""sv : ",\""sv;
+    AppendJsonEscaped(out, (*container_)[i]);
+    out += '"';
+  }
+  out += R"(],"where":{)"sv;
+  switch (place.kind) {
+    case PlaceKind::Line:
+      fmt::format_to(std::back_inserter(out), R"("line":{},"column":{})", found.line,
+                     found.column.codePoints);
+      break;
+    case PlaceKind::Cell:
+      out += R"("sheet":")"sv;
+      AppendJsonEscaped(out, place.sheet);
+      fmt::format_to(std::back_inserter(out), R"(","cell":"{}","row":{},"column":{})",
+                     CellName(place.row, place.column), place.row, place.column);
+      break;
+    case PlaceKind::Page:
+      fmt::format_to(std::back_inserter(out), R"("page":{})", place.page);
+      break;
+    case PlaceKind::Paragraph:
+      fmt::format_to(std::back_inserter(out), R"("paragraph":{})", place.paragraph);
+      break;
+  }
+  out += "}}\n"sv;
+}
+
+void MatchWriter::FileDone() {
+  if (options_.filesWithMatches && found_ != 0) {
+    AppendEscaped(Buffer(), path_);
+    Buffer() += '\n';
+  } else if (options_.count) {
+    AppendEscaped(Buffer(), path_);
+    fmt::format_to(std::back_inserter(Buffer()), ":{}\n", found_);
+  }
+  MaybeFlush();
+}
+
+std::string SummaryOf(const Totals& totals, std::string_view timing) {
+  const auto plural = [](std::uint64_t count) { return count == 1 ? "" : "s"; };
+  std::string summary =
+      fmt::format("scanned {} file{}, {} byte{}{}: {} SIN{} in {} file{}", totals.files,
+                  plural(totals.files), totals.bytes, plural(totals.bytes), timing, totals.matches,
+                  plural(totals.matches), totals.filesWithMatches, plural(totals.filesWithMatches));
+  if (!totals.opened.empty()) {
+    summary += "; opened";
+    const char* separator = " ";
+    for (const auto& [kind, count] : totals.opened) {
+      summary += fmt::format("{}{} {}", separator, count, kind);
+      separator = ", ";
+    }
+  }
+  if (totals.binary != 0) {
+    summary += fmt::format(", {} binary file{} skipped", totals.binary, plural(totals.binary));
+  }
+  if (totals.special != 0) {
+    summary += fmt::format(", {} pipe{}, socket{} or device{} skipped", totals.special,
+                           plural(totals.special), plural(totals.special), plural(totals.special));
+  }
+  if (totals.unopened != 0) {
+    summary += fmt::format(", {} file{} not opened that may hold text", totals.unopened,
+                           plural(totals.unopened));
+  }
+  if (totals.unreadable != 0) {
+    summary += fmt::format(", {} could not be read", totals.unreadable);
+  }
+  return summary;
+}
+
+}  // namespace mivaro::cli

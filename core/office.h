@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: Apache-2.0
+// Office Open XML and OpenDocument files: zips of XML. A workbook (.xlsx,
+// .ods) yields a text per sheet, its rows as lines and its cells joined by
+// tabs, so that a header row naming a SIN column is read as in any table;
+// a document (.docx, .pptx, .odt, .odp) yields a text per part, its
+// paragraphs as lines.
+#pragma once
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "core/archive_reader.h"
+#include "core/xml_reader.h"
+
+namespace mivaro::detail {
+
+// Opens a zip as the workbook or document it is, naming its format; nothing
+// for any other zip, and nothing with error set when it is one but cannot
+// be read.
+std::unique_ptr<Level> OpenOffice(std::unique_ptr<ZipFile> zip, Walk& walk,
+                                  std::string_view& format, std::string& error);
+
+std::unique_ptr<Level> OpenXlsx(std::unique_ptr<ZipFile> zip, Walk& walk, std::string& error);
+std::unique_ptr<Level> OpenOds(std::unique_ptr<ZipFile> zip, Walk& walk, std::string& error);
+
+// Where each cell of a sheet's text starts, kept for as long as a match may
+// still be found in it.
+class CellIndex final : public Locator {
+ public:
+  void Add(std::uint64_t offset, std::uint64_t row, std::uint64_t column);
+  // Forgets the cells that end before offset, which no match can reach.
+  void Forget(std::uint64_t offset);
+  void Clear() { cells_.clear(); }
+  void SetSheet(std::string sheet) { sheet_ = std::move(sheet); }
+  Place Locate(const Found& found) override;
+
+ private:
+  struct Cell {
+    std::uint64_t offset;
+    std::uint32_t row;
+    std::uint32_t column;
+  };
+  std::deque<Cell> cells_;
+  std::string sheet_;
+};
+
+// Writes a sheet's cells as text: a line per row that has any, cells joined
+// by tabs at their columns' places, each cell's text on one line.
+class SheetWriter {
+ public:
+  SheetWriter(CellIndex& index) : index_(index) {}
+  void Reset() {
+    rows_ = 0;
+    row_ = 0;
+    column_ = 0;
+  }
+  // Writes a cell at row and column (from 1) into out, which follows
+  // `before` bytes of the text already written.
+  void Cell(std::uint64_t row, std::uint64_t column, std::string_view text, std::string& out,
+            std::uint64_t before);
+
+ private:
+  CellIndex& index_;
+  std::uint64_t rows_ = 0;    // rows written
+  std::uint64_t row_ = 0;     // the row being written
+  std::uint64_t column_ = 0;  // its last column written
+};
+
+// The most rows and columns a sheet has, in either format.
+inline constexpr std::uint64_t kMostRows = 1048576;
+inline constexpr std::uint64_t kMostColumns = 16384;
+// The most text kept of one cell: a spreadsheet's own limit.
+inline constexpr std::size_t kLongestCell = 32767;
+
+}  // namespace mivaro::detail

@@ -1,0 +1,96 @@
+// SPDX-License-Identifier: Apache-2.0
+// The XML of Office and OpenDocument files, read with expat a block at a
+// time into text. A document type declaration stops the read: these formats
+// never have one, so entities are never declared, expanded or fetched.
+#pragma once
+
+#include <expat.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/decoding_stream.h"
+#include "core/levels.h"
+#include "mivaro/files.h"
+
+namespace mivaro::detail {
+
+// Element and attribute names without their prefix: "w:t" is "t".
+std::string_view LocalName(const XML_Char* name);
+// The value of an attribute by its local name, or nothing.
+std::optional<std::string_view> Attribute(const XML_Char** attributes, std::string_view local);
+
+// Reads one XML member; handlers see elements by local name and their text.
+class XmlReader {
+ public:
+  enum class Step { Read, Paused, Ended, Failed };
+
+  // Reads input; what expat allocates is taken from budget.
+  XmlReader(Bytes& input, MemoryBudget& budget);
+  virtual ~XmlReader();
+  XmlReader(const XmlReader&) = delete;
+  XmlReader& operator=(const XmlReader&) = delete;
+
+  // Parses the next block, or parses on from where a handler paused.
+  Step Parse();
+  // Reads the whole document; false, with Error() saying why, on failure.
+  bool ParseAll();
+  const std::string& Error() const { return error_; }
+
+ protected:
+  virtual void Start(std::string_view name, const XML_Char** attributes) = 0;
+  virtual void End(std::string_view name) = 0;
+  virtual void Characters(std::string_view text) = 0;
+  // Stops the parse after the current element's event, to go on later.
+  void Pause();
+
+ private:
+  static void OnStart(void* self, const XML_Char* name, const XML_Char** attributes);
+  static void OnEnd(void* self, const XML_Char* name);
+  static void OnCharacters(void* self, const XML_Char* text, int length);
+  static void OnDoctype(void* self, const XML_Char*, const XML_Char*, const XML_Char*, int);
+  Step Failed(std::string error);
+
+  XML_Parser parser_;
+  Bytes& input_;
+  MemoryBudget& budget_;
+  int depth_ = 0;
+  bool suspended_ = false;
+  bool final_ = false;
+  bool ended_ = false;
+  std::string error_;
+};
+
+// Text made of XML a block at a time, with the memory it holds bounded by
+// what one block of XML makes, and its length by the limit on a member.
+class XmlTextStream : public TextStream {
+ public:
+  XmlTextStream(XmlReader& reader, const OpenLimits& limits) : reader_(reader), limits_(limits) {}
+  std::size_t Read(std::span<char> space) override;
+  ReadFailure Failure() const override { return failure_; }
+  std::string_view Error() const override { return error_; }
+  // Starts a new text where the reader paused, with offsets from 0.
+  void Restart();
+
+ protected:
+  std::string& Out() { return out_; }
+  // How many bytes of text came before Out()'s first.
+  std::uint64_t Written() const { return written_; }
+  // Whether one block of XML has made more text than is held at once (a
+  // row repeated a million times); the text then fails rather than grow.
+  bool Full() const { return out_.size() > kMostFromOneBlock; }
+  static constexpr std::size_t kMostFromOneBlock = std::size_t{64} << 20;
+
+ private:
+  XmlReader& reader_;
+  const OpenLimits& limits_;
+  std::string out_;
+  std::size_t given_ = 0;
+  std::uint64_t written_ = 0;
+  bool ended_ = false;
+  ReadFailure failure_ = ReadFailure::None;
+  std::string error_;
+};
+
+}  // namespace mivaro::detail
