@@ -120,14 +120,6 @@ std::string SummaryOf(const Totals& totals, std::string_view timing) {
       fmt::format("scanned {} file{}, {} byte{}{}: {} SIN{} in {} file{}", totals.files,
                   plural(totals.files), totals.bytes, plural(totals.bytes), timing, totals.matches,
                   plural(totals.matches), totals.filesWithMatches, plural(totals.filesWithMatches));
-  if (!totals.opened.empty()) {
-    summary += "; opened";
-    const char* separator = " ";
-    for (const auto& [kind, count] : totals.opened) {
-      summary += fmt::format("{}{} {}", separator, count, kind);
-      separator = ", ";
-    }
-  }
   if (totals.binary != 0) {
     summary += fmt::format(", {} binary file{} skipped", totals.binary, plural(totals.binary));
   }
@@ -141,6 +133,14 @@ std::string SummaryOf(const Totals& totals, std::string_view timing) {
   }
   if (totals.unreadable != 0) {
     summary += fmt::format(", {} could not be read", totals.unreadable);
+  }
+  if (!totals.opened.empty()) {
+    summary += "; opened";
+    const char* separator = " ";
+    for (const auto& [kind, count] : totals.opened) {
+      summary += fmt::format("{}{} {}", separator, count, kind);
+      separator = ", ";
+    }
   }
   return summary;
 }

@@ -61,9 +61,9 @@ struct Totals {
   bool failed = false;
 };
 
-// The summary's words: "scanned 3 files, 120 bytes: 2 SINs in 1 file", and
-// what was opened, skipped or could not be read, each only when there was
-// any; timing is added by the caller.
+// The summary's words: "scanned 3 files, 120 bytes: 2 SINs in 1 file", then
+// what was skipped or could not be read and what was opened, each only when
+// there was any; timing follows the bytes.
 std::string SummaryOf(const Totals& totals, std::string_view timing);
 
 }  // namespace mivaro::cli

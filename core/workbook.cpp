@@ -31,6 +31,7 @@ class SheetText : public XmlReader, public XmlTextStream {
   }
   void NewSheet(std::string name) {
     Restart();
+    SetContext("sheet " + name + ": ");
     index_.Clear();
     index_.SetSheet(std::move(name));
     writer_.Reset();

@@ -193,19 +193,19 @@ std::size_t XmlTextStream::Read(std::span<char> space) {
     const XmlReader::Step step = reader_.Parse();
     if (step == XmlReader::Step::Failed) {
       failure_ = ReadFailure::Input;
-      error_ = reader_.Error();
+      error_ = context_ + reader_.Error();
       return 0;
     }
     if (step != XmlReader::Step::Read) ended_ = true;
     if (Full()) {
       failure_ = ReadFailure::Input;
-      error_ = "makes more than " + std::to_string(kMostFromOneBlock >> 20) +
+      error_ = context_ + "makes more than " + std::to_string(kMostFromOneBlock >> 20) +
                " MiB of text from one block of XML";
       return 0;
     }
     if (written_ + out_.size() > limits_.memberBytes) {
       failure_ = ReadFailure::Input;
-      error_ = "makes more than " + std::to_string(limits_.memberBytes >> 20) +
+      error_ = context_ + "makes more than " + std::to_string(limits_.memberBytes >> 20) +
                " MiB of text (the limit on a member's size)";
       return 0;
     }

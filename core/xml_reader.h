@@ -72,6 +72,8 @@ class XmlTextStream : public TextStream {
   std::string_view Error() const override { return error_; }
   // Starts a new text where the reader paused, with offsets from 0.
   void Restart();
+  // Names the text in its errors ("sheet Notes: ...").
+  void SetContext(std::string context) { context_ = std::move(context); }
 
  protected:
   std::string& Out() { return out_; }
@@ -85,6 +87,7 @@ class XmlTextStream : public TextStream {
  private:
   XmlReader& reader_;
   const OpenLimits& limits_;
+  std::string context_;
   std::string out_;
   std::size_t given_ = 0;
   std::uint64_t written_ = 0;

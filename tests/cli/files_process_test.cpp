@@ -1,0 +1,166 @@
+// SPDX-License-Identifier: Apache-2.0
+// scan opening files made by the tools people make them with (the build
+// makes them with make_test_files.sh): each kind of file, and each limit a
+// hostile file meets.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "run_cli.h"
+
+namespace {
+
+using namespace mivaro::testing;
+
+struct FileRow {
+  const char* name;
+  std::vector<std::string> args;  // "{}" stands for the folder of files
+  std::string out;
+  int status;
+  std::string errHas;  // a part of standard error
+};
+
+void PrintTo(const FileRow& row, std::ostream* os) {
+  *os << row.name;
+}
+
+std::string Placed(std::string text) {
+  const std::string folder = MIVARO_TEST_FILES;
+  for (std::size_t at = 0; (at = text.find("{}", at)) != std::string::npos; at += folder.size()) {
+    text.replace(at, 2, folder);
+  }
+  return text;
+}
+
+class OpenedFiles : public ::testing::TestWithParam<FileRow> {};
+
+TEST_P(OpenedFiles, SayWhereEachSinIsOrWhyTheyWereNotRead) {
+  const FileRow& row = GetParam();
+  std::vector<std::string> args;
+  for (const std::string& arg : row.args) args.push_back(Placed(arg));
+  const RunResult result = RunCli(args);
+  EXPECT_EQ(result.status, row.status) << result.err;
+  EXPECT_EQ(result.out, Placed(row.out));
+  EXPECT_NE(result.err.find(Placed(row.errHas)), std::string::npos) << result.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scan, OpenedFiles,
+    ::testing::Values(
+        FileRow{"CompressedFilesAreTheTextInside",
+                {"scan", "{}/app.log.gz", "{}/app.log.bz2", "{}/app.log.xz", "{}/app.log.zst"},
+                "{}/app.log.gz:1:14: ***-***-286 (high: SIN)\n"
+                "{}/app.log.gz:2:10: *** *** 544 (high: SIN)\n"
+                "{}/app.log.bz2:1:14: ***-***-286 (high: SIN)\n"
+                "{}/app.log.bz2:2:10: *** *** 544 (high: SIN)\n"
+                "{}/app.log.xz:1:14: ***-***-286 (high: SIN)\n"
+                "{}/app.log.xz:2:10: *** *** 544 (high: SIN)\n"
+                "{}/app.log.zst:1:14: ***-***-286 (high: SIN)\n"
+                "{}/app.log.zst:2:10: *** *** 544 (high: SIN)\n",
+                0,
+                "8 SINs in 4 files; opened 1 bzip2, 1 gzip, 1 xz, 1 zstd"},
+        FileRow{"ArchivesInsideArchivesAreNamedLinkByLink",
+                {"scan", "-l", "{}/outer.zip", "{}/app.7z", "--json"},
+                "{}/outer.zip\n{}/app.7z\n",
+                0,
+                "5 SINs in 2 files; opened 1 7z, 1 gzip, 1 tar, 2 zip"},
+        FileRow{"AMemberKeepsItsLinesAndItsTable",
+                {"scan", "{}/outer.zip"},
+                "{}/outer.zip!inner.zip!pay.csv:2:5: *** *** 286 (high: SIN)\n"
+                "{}/outer.zip!logs.tar.gz!logs/app.log:1:14: ***-***-286 (high: SIN)\n"
+                "{}/outer.zip!logs.tar.gz!logs/app.log:2:10: *** *** 544 (high: SIN)\n",
+                0,
+                ""},
+        FileRow{"WorkbooksAreSheetsOfCellsShownAsFormatted",
+                {"scan", "{}/book.xlsx", "{}/book.ods"},
+                "{}/book.xlsx!Payroll!B2: *** *** 286 (high: SIN)\n"
+                "{}/book.xlsx!Notes!C5: *** *** 544 (medium)\n"
+                "{}/book.ods!Payroll!B2: *** *** 286 (high: SIN)\n"
+                "{}/book.ods!Notes!C5: *** *** 544 (medium)\n",
+                0,
+                "opened 1 ods, 1 xlsx"},
+        FileRow{"JsonSaysTheChainAndTheCell",
+                {"scan", "--json", "{}/book.xlsx", "--min-confidence", "high"},
+                R"({"path":"{}/book.xlsx","line":2,"column":5,"offset":13,"length":11,)"
+                R"("number":"******286","confidence":"high","keyword":"SIN",)"
+                R"("container":["{}/book.xlsx"],)"
+                R"("where":{"sheet":"Payroll","cell":"B2","row":2,"column":2}})"
+                "\n",
+                0,
+                ""},
+        FileRow{"DocumentsAreParagraphsWithNumbersSplitAcrossRunsWhole",
+                {"scan", "{}/letter.docx", "{}/letter.odt"},
+                "{}/letter.docx!paragraph 2: *** *** 286 (high: SIN)\n"
+                "{}/letter.docx!word/footer1.xml!paragraph 1: ***-***-544 (high: NAS)\n"
+                "{}/letter.odt!paragraph 2: *** *** 286 (high: SIN)\n"
+                "{}/letter.odt!styles.xml!paragraph 1: ***-***-544 (high: NAS)\n",
+                0,
+                ""},
+        FileRow{"PdfsArePages",
+                {"scan", "--json", "{}/letter.pdf"},
+                R"({"path":"{}/letter.pdf","line":2,"column":11,"offset":20,"length":11,)"
+                R"("number":"******286","confidence":"high","keyword":"SIN",)"
+                R"("container":["{}/letter.pdf"],"where":{"page":1}})"
+                "\n"
+                R"({"path":"{}/letter.pdf","line":4,"column":5,"offset":37,"length":11,)"
+                R"("number":"******544","confidence":"high","keyword":"NAS",)"
+                R"("container":["{}/letter.pdf"],"where":{"page":1}})"
+                "\n",
+                0,
+                "opened 1 pdf"},
+        FileRow{"NoOpenReadsBytesAsBefore",
+                {"scan", "--no-open", "{}/app.log.gz", "{}/book.xlsx"},
+                "",
+                1,
+                "2 binary files skipped"},
+        FileRow{"WhatMayHoldTextUnreadIsListed",
+                {"scan", "--list-skipped", "{}/old.doc"},
+                "",
+                1,
+                "skipped {}/old.doc: legacy Office document"},
+        FileRow{"AnEncryptedMemberIsAnError",
+                {"scan", "{}/locked.zip"},
+                "",
+                2,
+                "cannot read {}/locked.zip!app.log: encrypted"},
+        FileRow{"ATruncatedFileIsAnError", {"scan", "{}/cut.gz"}, "", 2, "cannot read {}/cut.gz"},
+        FileRow{"ADamagedSheetLeavesTheOthersRead",
+                {"scan", "{}/broken.xlsx"},
+                "{}/broken.xlsx!Payroll!B2: *** *** 286 (high: SIN)\n",
+                2,
+                "cannot read {}/broken.xlsx: sheet Notes: damaged XML"},
+        FileRow{"EntitiesAreNeverExpanded",
+                {"scan", "{}/laughs.docx"},
+                "{}/laughs.docx!word/footer1.xml!paragraph 1: ***-***-544 (high: NAS)\n",
+                2,
+                "document type declaration"},
+        FileRow{"NestingPastTheDepthIsAnError",
+                {"scan", "--max-depth", "2", "{}/deep3.zip"},
+                "",
+                2,
+                "cannot read {}/deep3.zip!deep2.zip!deep1.zip: nested deeper than 2 containers"},
+        FileRow{"ExpandingPastTheRatioIsAnError",
+                {"scan", "{}/quiet.gz"},
+                "",
+                2,
+                "times its packed size"},
+        FileRow{"AMemberPastItsSizeIsAnError",
+                {"scan", "--max-member-size", "1", "{}/big.log.gz"},
+                "",
+                2,
+                "expands to more than 1 MiB"},
+        FileRow{"MembersPastTheCountAreNotRead",
+                {"scan", "--max-members", "1", "{}/outer.zip"},
+                "",
+                2,
+                "holds more than 1 member in all"},
+        FileRow{"AMemberReadWholePastTheMemoryIsAnError",
+                {"scan", "--max-memory", "16", "{}/holder.zip"},
+                "",
+                2,
+                "cannot read {}/holder.zip!stored.zip: needs more than the memory limit of 16 "
+                "MiB"}),
+    [](const ::testing::TestParamInfo<FileRow>& info) { return std::string(info.param.name); });
+
+}  // namespace

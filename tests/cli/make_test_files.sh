@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
+# Makes the files the tests of scan's opening read, with the tools people
+# make them with: gzip, bzip2, xz, zstd, tar, zip, 7z, Python's openpyxl and
+# python-docx, and LibreOffice. Usage: make_test_files.sh FOLDER
+set -euo pipefail
+mkdir -p "$1"
+cd "$1"
+
+printf 'user=kim SIN 046-454-286\nuser=lee 130 692 544\n' > app.log
+printf 'name,SIN\nAnn,046 454 286\n' > pay.csv
+for tool in gzip bzip2 xz zstd; do "$tool" -q -k -f app.log; done
+mkdir -p logs && cp app.log logs/ && tar czf logs.tar.gz logs && rm -r logs
+zip -q inner.zip pay.csv && zip -q outer.zip inner.zip logs.tar.gz
+7z a -bd -bso0 -bsp0 app.7z app.log
+zip -q -P secret locked.zip app.log
+# Three zips one inside another, for the limit on depth.
+zip -q deep1.zip app.log && zip -q deep2.zip deep1.zip && zip -q deep3.zip deep2.zip
+# 32 MiB of one line over and over: gzip packs it hundreds of times over.
+(yes 'all quiet' || true) | head -c 33554432 | gzip > quiet.gz
+# A log of 3 MiB, for the limit on a member's size.
+(yes 'nothing to see here' || true) | head -c 3145728 > big.log && gzip -k big.log
+head -c 60 app.log.gz > cut.gz
+# A zip of 20 MiB inside another, for the limit on memory: a zip is read
+# out of order, so one inside another is read whole into memory.
+(yes 'all quiet' || true) | head -c 20971520 > twenty.log
+zip -q -0 stored.zip twenty.log && zip -q -0 holder.zip stored.zip && rm twenty.log stored.zip
+printf '\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1 legacy' > old.doc
+
+/usr/bin/python3 - <<'PYTHON'
+import zipfile
+import docx
+import openpyxl
+
+book = openpyxl.Workbook()
+sheet = book.active
+sheet.title = "Payroll"
+sheet.append(["Name", "SIN"])
+sheet.append(["Ann", 46454286])
+sheet["B2"].number_format = "000 000 000"
+other = book.create_sheet("Notes")
+other["C5"] = "call back 130 692 544"
+book.save("book.xlsx")
+
+letter = docx.Document()
+letter.add_paragraph("Dear Ann,")
+split = letter.add_paragraph("Your SIN: ")
+split.add_run("046 45")
+split.add_run("4 286")
+letter.sections[0].footer.paragraphs[0].text = "NAS 130-692-544"
+letter.save("letter.docx")
+
+# A workbook whose second sheet is damaged, and a document whose XML
+# declares entities (a "billion laughs").
+with zipfile.ZipFile("book.xlsx") as good, zipfile.ZipFile("broken.xlsx", "w") as bad:
+    for item in good.infolist():
+        data = good.read(item)
+        if item.filename == "xl/worksheets/sheet2.xml":
+            data = data[: len(data) // 2]
+        bad.writestr(item, data)
+laughs = ('<?xml version="1.0"?><!DOCTYPE d [<!ENTITY a "aaaaaaaaaa">'
+          '<!ENTITY b "&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;">]><w:document '
+          'xmlns:w="w"><w:body><w:p><w:r><w:t>&b;</w:t></w:r></w:p></w:body></w:document>')
+with zipfile.ZipFile("letter.docx") as good, zipfile.ZipFile("laughs.docx", "w") as bad:
+    for item in good.infolist():
+        data = good.read(item)
+        bad.writestr(item, laughs if item.filename == "word/document.xml" else data)
+PYTHON
+
+# LibreOffice writes the OpenDocument files and the PDF, in a profile of
+# its own so that tests running at once do not share one.
+office() {
+  soffice -env:UserInstallation="file://$PWD/.office" --headless --convert-to "$@" >/dev/null 2>&1
+}
+office ods book.xlsx
+office odt letter.docx
+office pdf letter.docx
+rm -rf .office
