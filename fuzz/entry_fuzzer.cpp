@@ -23,6 +23,7 @@
 #include "cli/records.h"
 #include "cli/validate.h"
 #include "entry_grammar.h"
+#include "mivaro/files.h"
 #include "mivaro/mivaro.h"
 #include "mivaro/scan.h"
 #include "mivaro/sin.h"
@@ -298,11 +299,32 @@ void CheckSearcher(std::string_view text) {
   Require(streamed == redacted);
 }
 
+// Opens the bytes as a file: compressed, archive, workbook, document (the
+// XML of each too, as a member), under small limits, and searches every
+// text, placing each match. No PDF reader is run.
+void CheckOpened(std::string_view bytes) {
+  mivaro::OpenOptions options;
+  options.pdftotext = "";
+  options.limits.memory = std::uint64_t{64} << 20;
+  options.limits.memberBytes = std::uint64_t{16} << 20;
+  options.limits.members = 1000;
+  const std::unique_ptr<mivaro::Contents> contents = mivaro::OpenBytes(bytes, "fuzz", options);
+  mivaro::Searcher searcher({.minimum = mivaro::Confidence::Low});
+  while (const std::optional<mivaro::Entry> entry = contents->Next()) {
+    Require(!entry->container.empty() && entry->container[0] == "fuzz");
+    if (entry->kind != mivaro::EntryKind::Text) continue;
+    searcher.Search(*entry->text, [&](const mivaro::Found& found) {
+      if (entry->locator != nullptr) entry->locator->Locate(found);
+    });
+  }
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   CheckParsedEntry(input);
   CheckValidatePath(input);
   CheckAnnotate(input);
   CheckSearcher(input);
+  CheckOpened(input);
   return 0;
 }
