@@ -299,6 +299,18 @@ void CheckSearcher(std::string_view text) {
   Require(streamed == redacted);
 }
 
+// Places each match it takes, as a printer does.
+class PlacingSink final : public mivaro::SearchSink {
+ public:
+  explicit PlacingSink(mivaro::Locator* locator) : locator_(locator) {}
+  void Matched(const mivaro::Found& found) override {
+    if (locator_ != nullptr) locator_->Locate(found);
+  }
+
+ private:
+  mivaro::Locator* locator_;
+};
+
 // Opens the bytes as a file: compressed, archive, workbook, document (the
 // XML of each too, as a member), under small limits, and searches every
 // text, placing each match. No PDF reader is run.
@@ -313,9 +325,8 @@ void CheckOpened(std::string_view bytes) {
   while (const std::optional<mivaro::Entry> entry = contents->Next()) {
     Require(!entry->container.empty() && entry->container[0] == "fuzz");
     if (entry->kind != mivaro::EntryKind::Text) continue;
-    searcher.Search(*entry->text, [&](const mivaro::Found& found) {
-      if (entry->locator != nullptr) entry->locator->Locate(found);
-    });
+    PlacingSink sink(entry->locator);
+    searcher.Search(*entry->text, sink);
   }
 }
 
