@@ -47,6 +47,12 @@ void MatchWriter::WriteText(const Found& found, const Place& place) {
     case PlaceKind::Paragraph:
       fmt::format_to(std::back_inserter(out), "!paragraph {}: ", place.paragraph);
       break;
+    case PlaceKind::MailPart:
+      fmt::format_to(std::back_inserter(out), "!message {}", place.message);
+      out += place.part == "headers" ? "!headers"sv : "!part "sv;
+      if (place.part != "headers") out += place.part;
+      fmt::format_to(std::back_inserter(out), ":{}:{}: ", place.line, place.column);
+      break;
   }
   AppendPrintable(out, options_.unmasked ? std::string(found.text)
                                          : MaskDigits(found.text, HiddenDigits(kNumberLength)));
@@ -98,6 +104,12 @@ void MatchWriter::WriteJson(const Found& found, const Place& place, std::string_
       break;
     case PlaceKind::Paragraph:
       fmt::format_to(std::back_inserter(out), R"("paragraph":{})", place.paragraph);
+      break;
+    case PlaceKind::MailPart:
+      fmt::format_to(std::back_inserter(out), R"("message":{},"part":")", place.message);
+      AppendJsonEscaped(out, place.part);
+      fmt::format_to(std::back_inserter(out), R"(","line":{},"column":{})", place.line,
+                     place.column);
       break;
   }
   out += "}}\n"sv;

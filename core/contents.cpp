@@ -188,8 +188,9 @@ class Walker final : public Contents {
     }
     Frame frame;
     Input input;
-    const bool randomAccess = sniffed.kind == FileKind::Zip || sniffed.kind == FileKind::SevenZip ||
-                              sniffed.kind == FileKind::Pdf;
+    // Only compressed files and tars are read in one pass; the rest need
+    // their bytes in any order.
+    const bool randomAccess = sniffed.kind != FileKind::Compressed && sniffed.kind != FileKind::Tar;
     if (top && topInput_.RandomAccess()) {
       input = topInput_;
     } else {
@@ -209,6 +210,10 @@ class Walker final : public Contents {
         break;
       case FileKind::Pdf:
         frame.level = OpenPdf(input, walk_, error);
+        break;
+      case FileKind::Message:
+      case FileKind::Mailbox:
+        frame.level = OpenMail(input, sniffed.kind == FileKind::Mailbox, walk_, error);
         break;
       default:
         frame.level = OpenArchive(input, sniffed.kind, walk_, error);
@@ -274,6 +279,42 @@ class Walker final : public Contents {
   std::unique_ptr<DecodingStream> text_;
 };
 
+// Whether a text starts as mail does: a mailbox's "From " line, or a block
+// of headers ended by a blank line that names a sender or a route. A note
+// that merely starts "From: Luc" is text.
+std::optional<FileKind> MailKind(std::string_view head) {
+  bool mailbox = head.starts_with("From ");
+  if (mailbox) head.remove_prefix(std::min(head.size(), head.find('\n') + 1));
+  int headers = 0;
+  bool sender = false;
+  while (true) {
+    const std::size_t end = head.find('\n');
+    if (end == std::string_view::npos) return std::nullopt;
+    std::string_view line = head.substr(0, end);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    head.remove_prefix(end + 1);
+    if (line.empty()) break;
+    if (line[0] == ' ' || line[0] == '\t') continue;  // a header folded onto a new line
+    const std::size_t colon = line.find(':');
+    if (colon == 0 || colon == std::string_view::npos ||
+        line.substr(0, colon).find_first_of(" \t") != std::string_view::npos) {
+      return std::nullopt;
+    }
+    const std::string_view name = line.substr(0, colon);
+    for (const std::string_view known :
+         {"From", "Received", "Return-Path", "Message-ID", "MIME-Version", "Delivered-To"}) {
+      if (name.size() == known.size() &&
+          std::equal(name.begin(), name.end(), known.begin(),
+                     [](char a, char b) { return (a | 0x20) == (b | 0x20); })) {
+        sender = true;
+      }
+    }
+    ++headers;
+  }
+  if (headers < 2 || !sender) return std::nullopt;
+  return mailbox ? FileKind::Mailbox : FileKind::Message;
+}
+
 }  // namespace
 
 Sniffed Sniff(std::string_view head) {
@@ -306,6 +347,9 @@ Sniffed Sniff(std::string_view head) {
       {0, "II*\0"sv, FileKind::Unopened, "image"},
       {0, "MM\0*"sv, FileKind::Unopened, "image"},
   };
+  if (const std::optional<FileKind> mail = MailKind(head)) {
+    return {*mail, *mail == FileKind::Mailbox ? "mbox" : "eml"};
+  }
   for (const Magic& magic : kMagic) {
     if (head.size() >= magic.at && StartsWith(head.substr(magic.at), magic.bytes)) {
       // "BZh" also starts words: bzip2 follows it with the block size.

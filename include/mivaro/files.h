@@ -11,7 +11,8 @@
  * .ods) is its sheets, each a table whose rows are lines and whose cells
  * are joined by tabs; a document (.docx, .pptx, .odt, .odp) is its
  * paragraphs, a line each; a PDF is its pages, through the pdftotext
- * program. Hostile files are held to OpenLimits: whatever the input, the
+ * program; mail (.eml, .mbox) is each message's headers and text parts,
+ * its attachments opened as files. Hostile files are held to OpenLimits: whatever the input, the
  * walk ends, and its memory stays bounded.
  */
 #pragma once
@@ -69,6 +70,7 @@ enum class PlaceKind {
   Cell,       ///< a sheet's cell
   Page,       ///< a PDF's page
   Paragraph,  ///< a document's paragraph (or a slide's)
+  MailPart,   ///< a line of a message's headers or of one of its text parts
 };
 
 /// Where a match lies, in the terms of its file.
@@ -76,9 +78,12 @@ struct Place {
   PlaceKind kind = PlaceKind::Line;  ///< which of the fields below say where
   std::string_view sheet;       ///< Cell: the sheet's name
   std::uint64_t row = 0;        ///< Cell: its row, from 1
-  std::uint64_t column = 0;     ///< Cell: its column, from 1 (A)
+  std::uint64_t column = 0;     ///< Cell: its column, from 1 (A); MailPart: in its line, from 1
   std::uint64_t page = 0;       ///< Page: from 1
   std::uint64_t paragraph = 0;  ///< Paragraph: from 1, in the order a reader meets them
+  std::uint64_t message = 0;    ///< MailPart: the message, from 1 (a mailbox holds many)
+  std::string_view part;        ///< MailPart: "headers", or the part's number ("1.2")
+  std::uint64_t line = 0;       ///< MailPart: the line in the headers or the part, from 1
 };
 
 /// Places matches in a text stream of an opened file.

@@ -109,6 +109,49 @@ INSTANTIATE_TEST_SUITE_P(
                 "\n",
                 0,
                 "opened 1 pdf"},
+        FileRow{"MailIsHeadersPartsAndAttachmentsOpenedAsFiles",
+                {"scan", "{}/mail.eml"},
+                "{}/mail.eml!message 1!headers:3:21: *** *** 544 (high: NAS)\n"
+                "{}/mail.eml!message 1!part 1:2:34: *** *** 286 (high: assurance sociale)\n"
+                "{}/mail.eml!pay.csv:2:5: ***-***-286 (high: SIN)\n"
+                "{}/mail.eml!notes.zip!notes.txt:1:5: *** *** 544 (high: SIN)\n",
+                0,
+                "opened 1 eml, 1 zip"},
+        FileRow{"AMailboxNumbersItsMessages",
+                {"scan", "{}/box.mbox"},
+                "{}/box.mbox!message 1!headers:3:21: *** *** 544 (high: NAS)\n"
+                "{}/box.mbox!message 1!part 1:2:34: *** *** 286 (high: assurance sociale)\n"
+                "{}/box.mbox!message 1/pay.csv:2:5: ***-***-286 (high: SIN)\n"
+                "{}/box.mbox!message 1/notes.zip!notes.txt:1:5: *** *** 544 (high: SIN)\n"
+                "{}/box.mbox!message 2!headers:3:21: *** *** 544 (high: NAS)\n"
+                "{}/box.mbox!message 2!part 1:2:34: *** *** 286 (high: assurance sociale)\n"
+                "{}/box.mbox!message 2/pay.csv:2:5: ***-***-286 (high: SIN)\n"
+                "{}/box.mbox!message 2/notes.zip!notes.txt:1:5: *** *** 544 (high: SIN)\n",
+                0,
+                "opened 1 mbox, 2 zip"},
+        FileRow{"MailSaysMessagePartAndLine",
+                {"scan", "--json", "--min-confidence", "high", "{}/mail.eml"},
+                R"({"path":"{}/mail.eml","line":3,"column":21,"offset":74,"length":11,)"
+                R"("number":"******544","confidence":"high","keyword":"NAS",)"
+                R"("container":["{}/mail.eml"],)"
+                R"("where":{"message":1,"part":"headers","line":3,"column":21}})"
+                "\n"
+                R"({"path":"{}/mail.eml","line":2,"column":34,"offset":43,"length":11,)"
+                R"("number":"******286","confidence":"high","keyword":"assurance sociale",)"
+                R"("container":["{}/mail.eml"],)"
+                R"("where":{"message":1,"part":"1","line":2,"column":34}})"
+                "\n"
+                R"({"path":"{}/mail.eml","line":2,"column":5,"offset":13,"length":11,)"
+                R"("number":"******286","confidence":"high","keyword":"SIN",)"
+                R"("container":["{}/mail.eml","pay.csv"],"where":{"line":2,"column":5}})"
+                "\n"
+                R"({"path":"{}/mail.eml","line":1,"column":5,"offset":4,"length":11,)"
+                R"("number":"******544","confidence":"high","keyword":"SIN",)"
+                R"("container":["{}/mail.eml","notes.zip","notes.txt"],)"
+                R"("where":{"line":1,"column":5}})"
+                "\n",
+                0,
+                ""},
         FileRow{"NoOpenReadsBytesAsBefore",
                 {"scan", "--no-open", "{}/app.log.gz", "{}/book.xlsx"},
                 "",

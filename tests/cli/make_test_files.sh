@@ -50,6 +50,33 @@ split.add_run("4 286")
 letter.sections[0].footer.paragraphs[0].text = "NAS 130-692-544"
 letter.save("letter.docx")
 
+# Mail: a subject in encoded words, a text part in quoted-printable
+# Latin-1, a CSV attached in base64 and a zip attached; and a mailbox of
+# two such messages.
+import email.message
+import io
+import mailbox
+
+message = email.message.EmailMessage()
+message["From"] = "Luc Roy <luc@example.org>"
+message["To"] = "paie@example.org"
+message["Subject"] = "Numéro NAS 130 692 544"
+message.set_content("Bonjour,\nmon numéro d'assurance sociale : 046 454 286.\n",
+                    charset="iso-8859-1", cte="quoted-printable")
+message.add_attachment(b"name,SIN\nAnn,046-454-286\n", maintype="text", subtype="csv",
+                       filename="pay.csv")
+attached = io.BytesIO()
+with zipfile.ZipFile(attached, "w") as notes:
+    notes.writestr("notes.txt", "SIN 130 692 544\n")
+message.add_attachment(attached.getvalue(), maintype="application", subtype="zip",
+                       filename="notes.zip")
+with open("mail.eml", "wb") as out:
+    out.write(bytes(message))
+box = mailbox.mbox("box.mbox")
+box.add(message)
+box.add(message)
+box.flush()
+
 # A workbook whose second sheet is damaged, and a document whose XML
 # declares entities (a "billion laughs").
 with zipfile.ZipFile("book.xlsx") as good, zipfile.ZipFile("broken.xlsx", "w") as bad:

@@ -1,0 +1,202 @@
+// SPDX-License-Identifier: Apache-2.0
+// Mail through GMime: a message (.eml) or a mailbox (.mbox) is, for each
+// message, its headers with encoded words decoded, each text part decoded
+// from its transfer encoding and charset, and each attachment as a member
+// of its own, which the walk tells and opens like any file.
+#include <gmime/gmime.h>
+
+#include <mutex>
+
+#include "core/levels.h"
+
+namespace mivaro::detail {
+namespace {
+
+template <typename T>
+struct GObjectDeleter {
+  void operator()(T* object) const {
+    if (object != nullptr) g_object_unref(object);
+  }
+};
+template <typename T>
+using GObjectPointer = std::unique_ptr<T, GObjectDeleter<T>>;
+
+// A part's bytes decoded into memory, taken from the walk's budget.
+struct Decoded {
+  std::string bytes;
+  Held held;
+};
+
+// Writes a part's content, decoded from its transfer encoding (and, for
+// text, converted from its charset to UTF-8), within the memory left.
+bool Decode(GMimePart* part, bool toUtf8, Walk& walk, Decoded& decoded, std::string& error) {
+  GMimeDataWrapper* content = g_mime_part_get_content(part);
+  if (content == nullptr) return true;
+  const gint64 encoded = g_mime_stream_length(g_mime_data_wrapper_get_stream(content));
+  // Decoded, a part is at most as long as encoded, but for a charset's
+  // conversion to UTF-8, which may take up to three bytes a byte.
+  const std::uint64_t most = encoded < 0 ? 0 : static_cast<std::uint64_t>(encoded) * 3 + 64;
+  if (encoded < 0 || !walk.budget.Take(most)) {
+    error = "needs more than the memory limit of " + std::to_string(walk.budget.Most() >> 20) +
+            " MiB to be read";
+    return false;
+  }
+  decoded.held = Held(walk.budget, most);
+  GObjectPointer<GMimeStream> memory(g_mime_stream_mem_new());
+  GObjectPointer<GMimeStream> filtered(g_mime_stream_filter_new(memory.get()));
+  const char* charset = g_mime_object_get_content_type_parameter(GMIME_OBJECT(part), "charset");
+  if (toUtf8 && charset != nullptr && g_ascii_strcasecmp(charset, "utf-8") != 0) {
+    GObjectPointer<GMimeFilter> filter(g_mime_filter_charset_new(charset, "UTF-8"));
+    if (filter) g_mime_stream_filter_add(GMIME_STREAM_FILTER(filtered.get()), filter.get());
+  }
+  if (g_mime_data_wrapper_write_to_stream(content, filtered.get()) < 0) {
+    error = "damaged";
+    return false;
+  }
+  g_mime_stream_flush(filtered.get());
+  GByteArray* array = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(memory.get()));
+  decoded.bytes.assign(reinterpret_cast<const char*>(array->data), array->len);
+  return true;
+}
+
+class MailLevel final : public Level, public Locator {
+ public:
+  explicit MailLevel(Walk& walk) : walk_(walk) {}
+  ~MailLevel() override {
+    if (parts_ != nullptr) g_mime_part_iter_free(parts_);
+  }
+  MailLevel(const MailLevel&) = delete;
+  MailLevel& operator=(const MailLevel&) = delete;
+
+  bool Open(const Input& input, bool mailbox, std::string& error) {
+    static std::once_flag started;
+    std::call_once(started, [] { g_mime_init(); });
+    mailbox_ = mailbox;
+    GMimeStream* stream = nullptr;
+    if (input.fd >= 0) {
+      // From the file's start, wherever its descriptor has been read to.
+      stream = g_mime_stream_fs_new_with_bounds(dup(input.fd), 0, -1);
+    } else {
+      if (!walk_.budget.Take(input.whole.size())) {
+        error = "needs more than the memory limit to be read";
+        return false;
+      }
+      copy_ = Held(walk_.budget, input.whole.size());
+      stream = g_mime_stream_mem_new_with_buffer(input.whole.data(), input.whole.size());
+    }
+    stream_.reset(stream);
+    parser_.reset(g_mime_parser_new_with_stream(stream_.get()));
+    g_mime_parser_set_format(parser_.get(), mailbox ? GMIME_FORMAT_MBOX : GMIME_FORMAT_MESSAGE);
+    return true;
+  }
+
+  std::optional<Member> Next() override {
+    decoded_ = Decoded{};
+    text_.reset();
+    while (true) {
+      if (parts_ == nullptr) {
+        if (messages_ != 0 && g_mime_parser_eos(parser_.get())) return std::nullopt;
+        if (ended_) return std::nullopt;
+        message_.reset(g_mime_parser_construct_message(parser_.get(), nullptr));
+        if (!message_) {
+          // The parser cannot step over what it cannot read: the rest is lost.
+          ended_ = true;
+          if (g_mime_parser_eos(parser_.get())) return std::nullopt;
+          return Member::Failure(MessageName(), "damaged: not a message; the rest is not read");
+        }
+        ++messages_;
+        parts_ = g_mime_part_iter_new(GMIME_OBJECT(message_.get()));
+        return Headers();
+      }
+      GMimeObject* current = g_mime_part_iter_get_current(parts_);
+      char* path = g_mime_part_iter_get_path(parts_);
+      part_ = path != nullptr ? path : "1";
+      g_free(path);
+      if (!g_mime_part_iter_next(parts_)) {
+        g_mime_part_iter_free(parts_);
+        parts_ = nullptr;
+      }
+      if (current != nullptr && GMIME_IS_PART(current)) return Part(GMIME_PART(current));
+    }
+  }
+
+  Place Locate(const Found& found) override {
+    Place place;
+    place.kind = PlaceKind::MailPart;
+    place.message = messages_;
+    place.part = part_;
+    place.line = found.line;
+    place.column = found.column.codePoints;
+    return place;
+  }
+
+ private:
+  std::string MessageName() const {
+    return mailbox_ ? "message " + std::to_string(messages_ + 1) : std::string();
+  }
+
+  // The message's headers, a line each, their encoded words decoded.
+  Member Headers() {
+    part_ = "headers";
+    GMimeHeaderList* headers = g_mime_object_get_header_list(GMIME_OBJECT(message_.get()));
+    for (int i = 0; i < g_mime_header_list_get_count(headers); ++i) {
+      GMimeHeader* header = g_mime_header_list_get_header_at(headers, i);
+      const char* value = g_mime_header_get_value(header);
+      decoded_.bytes += g_mime_header_get_name(header);
+      decoded_.bytes += ": ";
+      if (value != nullptr) decoded_.bytes += value;
+      decoded_.bytes += '\n';
+    }
+    return TextOf(decoded_.bytes);
+  }
+
+  Member Part(GMimePart* part) {
+    GMimeContentType* type = g_mime_object_get_content_type(GMIME_OBJECT(part));
+    const bool text = type == nullptr || g_mime_content_type_is_type(type, "text", "*");
+    const bool attached = g_mime_part_is_attachment(part) || !text;
+    std::string error;
+    if (!Decode(part, !attached, walk_, decoded_, error)) {
+      return Member::Failure(AttachmentName(part), error);
+    }
+    if (attached) {
+      bytes_ = std::make_unique<MemoryBytes>(decoded_.bytes);
+      return Member::OfBytes(AttachmentName(part), bytes_.get());
+    }
+    return TextOf(decoded_.bytes);
+  }
+
+  std::string AttachmentName(GMimePart* part) const {
+    const char* filename = g_mime_part_get_filename(part);
+    std::string name = filename != nullptr && *filename != '\0' ? filename : "part " + part_;
+    return mailbox_ ? "message " + std::to_string(messages_) + "/" + name : name;
+  }
+
+  Member TextOf(std::string_view bytes) {
+    text_ = std::make_unique<DecodingStream>(std::make_unique<MemoryBytes>(bytes), SourceOptions{});
+    return Member::OfText("", text_.get(), this);
+  }
+
+  Walk& walk_;
+  bool mailbox_ = false;
+  Held copy_;
+  GObjectPointer<GMimeStream> stream_;
+  GObjectPointer<GMimeParser> parser_;
+  GObjectPointer<GMimeMessage> message_;
+  GMimePartIter* parts_ = nullptr;
+  std::uint64_t messages_ = 0;
+  bool ended_ = false;
+  std::string part_;
+  Decoded decoded_;
+  std::unique_ptr<MemoryBytes> bytes_;
+  std::unique_ptr<DecodingStream> text_;
+};
+
+}  // namespace
+
+std::unique_ptr<Level> OpenMail(const Input& input, bool mailbox, Walk& walk, std::string& error) {
+  auto level = std::make_unique<MailLevel>(walk);
+  if (!level->Open(input, mailbox, error)) return nullptr;
+  return level;
+}
+
+}  // namespace mivaro::detail
