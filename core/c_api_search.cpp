@@ -18,10 +18,7 @@ namespace {
 
 using mivaro::detail::CopyCut;
 using mivaro::detail::Entry;
-
-mivaro_text_units UnitsOf(const mivaro::TextUnits& units) {
-  return {units.bytes, units.codePoints, units.utf16};
-}
+using mivaro::detail::KnownConfidence;
 
 // Hands C++ matches to a C sink, counting them.
 class CallSink final : public mivaro::SearchSink {
@@ -31,20 +28,7 @@ class CallSink final : public mivaro::SearchSink {
   void Matched(const mivaro::Found& found) override {
     ++count_;
     if (sink_ == nullptr) return;
-    mivaro_found out{};
-    const mivaro::Match& match = found.match;
-    out.match.offset = match.offset;
-    out.match.length = match.length;
-    std::memcpy(out.match.number, match.number.data(), mivaro::kNumberLength);
-    out.match.number[mivaro::kNumberLength] = '\0';
-    out.match.confidence = static_cast<mivaro_confidence>(match.confidence);
-    // The names are static literals, NUL-terminated.
-    out.match.keyword = match.keyword.empty() ? "" : match.keyword.data();
-    out.text = found.text.data();
-    out.line = found.line;
-    out.start = UnitsOf(found.start);
-    out.end = UnitsOf(found.end);
-    out.column = UnitsOf(found.column);
+    const mivaro_found out = mivaro::detail::FoundForC(found);
     sink_(&out, context_);
   }
 
@@ -55,10 +39,6 @@ class CallSink final : public mivaro::SearchSink {
   void* context_;
   std::int64_t count_ = 0;
 };
-
-bool KnownConfidence(mivaro_confidence confidence) {
-  return confidence >= MIVARO_CONFIDENCE_LOW && confidence <= MIVARO_CONFIDENCE_HIGH;
-}
 
 }  // namespace
 

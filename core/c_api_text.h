@@ -10,6 +10,9 @@
 #include <string>
 #include <string_view>
 
+#include "mivaro/mivaro.h"
+#include "mivaro/scan.h"
+
 namespace mivaro::detail {
 
 // Copies text into buffer, cut to size - 1 bytes and NUL-terminated; returns
@@ -46,6 +49,33 @@ int ParseForC(const char* text, std::size_t length, Value* out, char* error, std
   }
   CopyCut(why, error, size);
   return 0;
+}
+
+inline bool KnownConfidence(mivaro_confidence confidence) {
+  return confidence >= MIVARO_CONFIDENCE_LOW && confidence <= MIVARO_CONFIDENCE_HIGH;
+}
+
+inline mivaro_text_units UnitsOf(const TextUnits& units) {
+  return {units.bytes, units.codePoints, units.utf16};
+}
+
+// A match as the C API hands it over; it points into found's text.
+inline mivaro_found FoundForC(const Found& found) {
+  mivaro_found out{};
+  const Match& match = found.match;
+  out.match.offset = match.offset;
+  out.match.length = match.length;
+  std::memcpy(out.match.number, match.number.data(), kNumberLength);
+  out.match.number[kNumberLength] = '\0';
+  out.match.confidence = static_cast<mivaro_confidence>(match.confidence);
+  // The names are static literals, NUL-terminated.
+  out.match.keyword = match.keyword.empty() ? "" : match.keyword.data();
+  out.text = found.text.data();
+  out.line = found.line;
+  out.start = UnitsOf(found.start);
+  out.end = UnitsOf(found.end);
+  out.column = UnitsOf(found.column);
+  return out;
 }
 
 }  // namespace mivaro::detail

@@ -134,8 +134,8 @@ enum class FileKind {
   Tar,
   SevenZip,
   Pdf,
-  Message,  // one mail message (.eml)
-  Mailbox,  // messages one after another (.mbox)
+  Message,   // one mail message (.eml)
+  Mailbox,   // messages one after another (.mbox)
   Unopened,  // may hold text this library cannot read
 };
 
@@ -159,8 +159,7 @@ std::unique_ptr<Level> OpenArchive(const Input& input, FileKind kind, Walk& walk
 std::unique_ptr<Level> OpenZip(const Input& input, Walk& walk, std::string_view& format,
                                std::string& error);
 std::unique_ptr<Level> OpenPdf(const Input& input, Walk& walk, std::string& error);
-std::unique_ptr<Level> OpenMail(const Input& input, bool mailbox, Walk& walk,
-                                std::string& error);
+std::unique_ptr<Level> OpenMail(const Input& input, bool mailbox, Walk& walk, std::string& error);
 // Whether the program that reads PDFs is there to run.
 bool CanReadPdf(const std::string& program);
 

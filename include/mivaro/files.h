@@ -49,7 +49,7 @@ struct OpenLimits {
 struct OpenOptions {
   SourceOptions text;  ///< how plain text is decoded, and whether NULs say binary
   bool open = true;    ///< whether containers are opened; false reads every file as bytes
-  OpenLimits limits;  ///< how far a hostile file is followed
+  OpenLimits limits;   ///< how far a hostile file is followed
   /// The program that reads a PDF's pages (poppler-utils' pdftotext), found
   /// on PATH unless a path; "" reads no PDF.
   std::string pdftotext = "pdftotext";
@@ -76,8 +76,8 @@ enum class PlaceKind {
 /// Where a match lies, in the terms of its file.
 struct Place {
   PlaceKind kind = PlaceKind::Line;  ///< which of the fields below say where
-  std::string_view sheet;       ///< Cell: the sheet's name
-  std::uint64_t row = 0;        ///< Cell: its row, from 1
+  std::string_view sheet;            ///< Cell: the sheet's name
+  std::uint64_t row = 0;             ///< Cell: its row, from 1
   std::uint64_t column = 0;     ///< Cell: its column, from 1 (A); MailPart: in its line, from 1
   std::uint64_t page = 0;       ///< Page: from 1
   std::uint64_t paragraph = 0;  ///< Paragraph: from 1, in the order a reader meets them

@@ -309,6 +309,46 @@ MIVARO_EXPORT int mivaro_confidence_parse(const char* name, size_t length,
  * is not 0. Separators and other bytes stay as they are. */
 MIVARO_EXPORT void mivaro_redact_digits(char* match, size_t length, int all_digits);
 
+/** Where in its file a match lies, as mivaro_search_file says it. */
+typedef enum mivaro_place_kind {
+  MIVARO_PLACE_LINE = 0,      /**< a text's line and column (the found's own) */
+  MIVARO_PLACE_CELL = 1,      /**< a sheet's cell */
+  MIVARO_PLACE_PAGE = 2,      /**< a PDF's page */
+  MIVARO_PLACE_PARAGRAPH = 3, /**< a document's paragraph */
+  MIVARO_PLACE_MAIL_PART = 4  /**< a line of a message's headers or of a text part */
+} mivaro_place_kind;
+
+/** A match in a file, with the chain of names to the text it is in and
+ * where it lies in the terms of that file; the strings are NUL-terminated
+ * and valid during the call. */
+typedef struct mivaro_file_found {
+  const mivaro_found* found; /**< the match, placed in the innermost text */
+  const char* container;     /**< the chain of names from the file given, joined by '!' */
+  mivaro_place_kind kind;    /**< which fields below say where */
+  const char* sheet;         /**< CELL: the sheet's name; else "" */
+  uint64_t row;              /**< CELL: the cell's row, from 1 */
+  uint64_t column;           /**< CELL: its column, from 1; MAIL_PART: in its line, from 1 */
+  uint64_t page;             /**< PAGE: from 1 */
+  uint64_t paragraph;        /**< PARAGRAPH: from 1 */
+  uint64_t message;          /**< MAIL_PART: the message, from 1 */
+  const char* part;          /**< MAIL_PART: "headers" or the part's number ("1.2"); else "" */
+  uint64_t line;             /**< MAIL_PART: the line in the headers or part, from 1 */
+} mivaro_file_found;
+
+/** Where mivaro_search_file's matches go, with the context given. */
+typedef void (*mivaro_file_sink)(const mivaro_file_found* found, void* context);
+
+/** Opens a file by its contents (compressed files, archives, workbooks,
+ * documents, PDFs through pdftotext, mail; plain text as it is) under the
+ * default limits, and calls sink with each SIN of at least a confidence.
+ * Returns the number of matches, or -1 when the file cannot be opened or
+ * the confidence is unknown (error says why, at most size bytes,
+ * NUL-terminated); *unread (when not NULL) counts the members that could
+ * not be read, whose reasons error holds, one a line, as far as it goes. */
+MIVARO_EXPORT int64_t mivaro_search_file(const char* path, mivaro_confidence minimum,
+                                         mivaro_file_sink sink, void* context, uint64_t* unread,
+                                         char* error, size_t size);
+
 #ifdef __cplusplus
 }
 #endif

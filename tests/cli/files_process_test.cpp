@@ -3,6 +3,7 @@
 // makes them with make_test_files.sh): each kind of file, and each limit a
 // hostile file meets.
 #include <gtest/gtest.h>
+#include <mivaro/mivaro.h>
 
 #include <string>
 #include <vector>
@@ -205,5 +206,75 @@ INSTANTIATE_TEST_SUITE_P(
                 "cannot read {}/holder.zip!stored.zip: needs more than the memory limit of 16 "
                 "MiB"}),
     [](const ::testing::TestParamInfo<FileRow>& info) { return std::string(info.param.name); });
+
+// The library's C API says the same as scan of the same files.
+struct CRow {
+  const char* file;
+  std::vector<std::string> places;  // "container where", one per match
+  std::uint64_t unread;
+  std::string errorHas;
+};
+
+void Keep(const mivaro_file_found* found, void* context) {
+  std::string where;
+  switch (found->kind) {
+    case MIVARO_PLACE_CELL:
+      where = std::string(found->sheet) + " row " + std::to_string(found->row) + " column " +
+              std::to_string(found->column);
+      break;
+    case MIVARO_PLACE_PAGE:
+      where = "page " + std::to_string(found->page);
+      break;
+    case MIVARO_PLACE_PARAGRAPH:
+      where = "paragraph " + std::to_string(found->paragraph);
+      break;
+    case MIVARO_PLACE_MAIL_PART:
+      where = "message " + std::to_string(found->message) + " part " + found->part + " line " +
+              std::to_string(found->line);
+      break;
+    case MIVARO_PLACE_LINE:
+      where = "line " + std::to_string(found->found->line);
+      break;
+  }
+  static_cast<std::vector<std::string>*>(context)->push_back(
+      std::string(found->container).substr(std::string(MIVARO_TEST_FILES).size() + 1) + " " +
+      where);
+}
+
+TEST(SearchFileInC, PlacesEachMatchAndCountsWhatItCouldNotRead) {
+  const CRow rows[] = {
+      {"book.xlsx", {"book.xlsx Payroll row 2 column 2", "book.xlsx Notes row 5 column 3"}, 0, ""},
+      {"letter.pdf", {"letter.pdf page 1", "letter.pdf page 1"}, 0, ""},
+      {"outer.zip",
+       {"outer.zip!inner.zip!pay.csv line 2", "outer.zip!logs.tar.gz!logs/app.log line 1",
+        "outer.zip!logs.tar.gz!logs/app.log line 2"},
+       0,
+       ""},
+      {"mail.eml",
+       {"mail.eml message 1 part headers line 3", "mail.eml message 1 part 1 line 2",
+        "mail.eml!pay.csv line 2", "mail.eml!notes.zip!notes.txt line 1"},
+       0,
+       ""},
+      {"broken.xlsx", {"broken.xlsx Payroll row 2 column 2"}, 1, "sheet Notes: damaged XML"},
+      {"locked.zip", {}, 1, "locked.zip!app.log: encrypted"},
+  };
+  for (const CRow& row : rows) {
+    std::vector<std::string> places;
+    std::uint64_t unread = 0;
+    char error[256];
+    const std::string path = std::string(MIVARO_TEST_FILES) + "/" + row.file;
+    const std::int64_t count = mivaro_search_file(path.c_str(), MIVARO_CONFIDENCE_MEDIUM, Keep,
+                                                  &places, &unread, error, sizeof error);
+    EXPECT_EQ(count, static_cast<std::int64_t>(row.places.size())) << row.file;
+    EXPECT_EQ(places, row.places) << row.file;
+    EXPECT_EQ(unread, row.unread) << row.file;
+    EXPECT_NE(std::string(error).find(row.errorHas), std::string::npos) << error;
+  }
+  char error[64];
+  EXPECT_EQ(mivaro_search_file("/nonexistent", MIVARO_CONFIDENCE_LOW, nullptr, nullptr, nullptr,
+                               error, sizeof error),
+            -1);
+  EXPECT_STREQ(error, "No such file or directory");
+}
 
 }  // namespace
