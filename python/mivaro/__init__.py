@@ -10,7 +10,8 @@ The functions compact, validate, is_valid and format take the names and
 meanings of python3-stdnum's stdnum.ca.sin, so that this module can stand in
 for it; check, mask, generate and the bulk check_many and is_valid_many go
 further, and find and redact find and hide SINs in free text (logs, e-mails,
-tickets) as `mivaro-cli scan` and `redact` do. Where the two differ, Mivaro follows its own rules:
+tickets) as `mivaro-cli scan` and `redact` do; find_in_file finds them inside
+compressed files, archives, workbooks, documents, PDFs and mail. Where the two differ, Mivaro follows its own rules:
 
 * 000 000 000, the placeholder payroll files carry for a missing SIN, is not
   valid (InvalidComponent); stdnum takes it for valid.
@@ -38,6 +39,7 @@ from mivaro._mivaro import (
     check_many,
     compact,
     find,
+    find_in_file,
     format,
     generate,
     is_valid,
@@ -60,6 +62,7 @@ __all__ = [
     "check_many",
     "compact",
     "find",
+    "find_in_file",
     "format",
     "generate",
     "is_valid",

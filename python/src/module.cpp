@@ -14,6 +14,7 @@
 
 #include "bulk.h"
 #include "generate.h"
+#include "files.h"
 #include "scan.h"
 #include "strings.h"
 #include "values.h"
@@ -84,6 +85,7 @@ PYBIND11_MODULE(_mivaro, module) {
   AddValueMethods(result, "Result", kRecordFields);
 
   AddScanFunctions(module);
+  AddFileFunctions(module);
   module.def(
       "is_valid",
       [](py::handle entry) {

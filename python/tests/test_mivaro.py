@@ -292,17 +292,42 @@ def test_redacts_in_place_and_keeps_every_other_character():
 
 def scan_file(path):
     import mivaro as module
-    with open(path, encoding="utf-8") as text:
-        return [(m.number, m.confidence) for m in module.find(text.read(), "low")]
+    found, unread = module.find_in_file(path, "low")
+    assert unread == []
+    return [(m["number"], m["confidence"]) for m in found]
+
+
+def test_find_in_file_opens_archives_and_names_what_it_could_not_read(tmp_path):
+    import gzip
+    import zipfile
+    packed = gzip.compress(b"id 7\nSIN: 046-454-286\n")
+    with zipfile.ZipFile(tmp_path / "share.zip", "w") as share:
+        share.writestr("logs/app.log.gz", packed)
+        share.writestr("pay.csv", "name,SIN\nAnn,130 692 544\n")
+        share.writestr("cut.gz", packed[:20])
+    found, unread = mivaro.find_in_file(str(tmp_path / "share.zip"))
+    path = str(tmp_path / "share.zip")
+    assert [(m["container"], m["where"], m["number"], m["keyword"]) for m in found] == [
+        ([path, "logs/app.log.gz"], {"line": 2, "column": 6}, "046454286", "SIN"),
+        ([path, "pay.csv"], {"line": 2, "column": 5}, "130692544", "SIN"),
+    ]
+    assert [name for name, _ in unread] == [path + "!cut.gz"]
+    with pytest.raises(FileNotFoundError):
+        mivaro.find_in_file(str(tmp_path / "none.zip"))
+    with pytest.raises(ValueError):
+        mivaro.find_in_file(path, "certain")
 
 
 def test_scans_a_folder_of_files_on_a_dask_cluster(tmp_path):
     distributed = pytest.importorskip("distributed")
     text = open(CORPUS, encoding="utf-8").read()
     paths = []
+    import gzip
     for i in range(6):
-        path = tmp_path / f"part-{i}.log"
-        path.write_text(text * (i + 1), encoding="utf-8")
+        # Rotated logs: every other one compressed.
+        path = tmp_path / (f"part-{i}.log.gz" if i % 2 else f"part-{i}.log")
+        data = (text * (i + 1)).encode("utf-8")
+        path.write_bytes(gzip.compress(data) if i % 2 else data)
         paths.append(str(path))
     with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
                                   dashboard_address=None) as cluster, \
