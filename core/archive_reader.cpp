@@ -117,9 +117,11 @@ std::optional<std::string> Unreadable(archive_entry* entry) {
 
 namespace {
 
+// The name as the archive stores it; converted to UTF-8 only when the
+// locale cannot hold it, since each conversion opens a converter.
 const char* EntryName(archive_entry* entry) {
-  const char* name = archive_entry_pathname_utf8(entry);
-  if (name == nullptr) name = archive_entry_pathname(entry);
+  const char* name = archive_entry_pathname(entry);
+  if (name == nullptr) name = archive_entry_pathname_utf8(entry);
   return name != nullptr ? name : "";
 }
 

@@ -26,7 +26,7 @@ bool StartsWith(std::string_view head, std::string_view magic) {
 // A stream's first block, read already, then the rest of it.
 class PeekedBytes final : public Bytes {
  public:
-  PeekedBytes(std::string head, Bytes& rest) : head_(std::move(head)), rest_(rest) {}
+  PeekedBytes(RawBytes head, Bytes& rest) : head_(std::move(head)), rest_(rest) {}
   std::size_t ReadInto(char* to, std::size_t size) override {
     if (given_ < head_.size()) {
       const std::size_t taken = std::min(size, head_.size() - given_);
@@ -40,14 +40,15 @@ class PeekedBytes final : public Bytes {
   }
 
  private:
-  std::string head_;
+  RawBytes head_;
   std::size_t given_ = 0;
   Bytes& rest_;
 };
 
 // Reads a stream's first block, or all of a shorter stream.
-std::string ReadHead(Bytes& bytes) {
-  std::string head(kBlock, '\0');
+RawBytes ReadHead(Bytes& bytes) {
+  RawBytes head;
+  head.resize(kBlock);
   std::size_t size = 0;
   while (size < head.size()) {
     const std::size_t got = bytes.ReadInto(head.data() + size, head.size() - size);
@@ -138,13 +139,13 @@ class Walker final : public Contents {
 
   // Tells a file or member by its first block, and yields it or opens it.
   std::optional<Entry> Tell(Bytes& bytes, const std::string& name, bool top) {
-    std::string head = ReadHead(bytes);
+    RawBytes head = ReadHead(bytes);
     if (bytes.failed()) {
       Entry entry = Named(EntryKind::Failed, name);
       entry.reason = bytes.error();
       return entry;
     }
-    Sniffed sniffed = Sniff(head);
+    Sniffed sniffed = Sniff(head.view());
     if (!options_.open) sniffed = {};
     switch (sniffed.kind) {
       case FileKind::Text: {
@@ -172,7 +173,7 @@ class Walker final : public Contents {
     }
   }
 
-  std::optional<Entry> OpenContainer(const Sniffed& sniffed, std::string head, Bytes& bytes,
+  std::optional<Entry> OpenContainer(const Sniffed& sniffed, RawBytes head, Bytes& bytes,
                                      const std::string& name, bool top) {
     Entry failed = Named(EntryKind::Failed, name);
     failed.format = sniffed.format;

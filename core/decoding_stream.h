@@ -29,6 +29,30 @@ inline bool IsUtf8Name(std::string_view name) {
   return lower == "utf-8" || lower == "utf8";
 }
 
+// Bytes that grow without being zeroed first: every byte is written before
+// it is read, and a block per file or member is too many to clear.
+class RawBytes {
+ public:
+  char* data() { return bytes_.get(); }
+  const char* data() const { return bytes_.get(); }
+  std::size_t size() const { return size_; }
+  std::string_view view() const { return {bytes_.get(), size_}; }
+  void resize(std::size_t size) {
+    if (size > capacity_) {
+      auto grown = std::make_unique_for_overwrite<char[]>(size);
+      if (size_ != 0) std::memcpy(grown.get(), bytes_.get(), size_);
+      bytes_ = std::move(grown);
+      capacity_ = size;
+    }
+    size_ = size;
+  }
+
+ private:
+  std::unique_ptr<char[]> bytes_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+};
+
 // Where the undecoded bytes come from.
 class Bytes {
  public:
@@ -212,7 +236,7 @@ class DecodingStream final : public TextStream {
   bool started_ = false;
   bool ended_ = false;
   bool byteOrderMark_ = false;
-  std::vector<char> raw_;      // read, not yet handed out or converted
+  RawBytes raw_;               // read, not yet handed out or converted
   std::size_t rawSize_ = 0;    // bytes of raw_ in use
   std::size_t consumed_ = 0;   // bytes converted so far, for messages
   std::vector<char> decoded_;  // converted text

@@ -2,6 +2,7 @@
 // Tables: reading a header row and the SIN column it names, for the scanner
 // and for mivaro-cli annotate alike.
 #include <algorithm>
+#include <array>
 
 #include "mivaro/scan.h"
 #include "text/fold.h"
@@ -10,11 +11,19 @@
 namespace mivaro {
 
 std::optional<std::string_view> SinColumnName(std::string_view headerCell) {
+  // The names folded once: a scan reads a header row in every file it opens.
+  static const std::array<std::string, kSinHeaderNames.size()> kFolded = [] {
+    std::array<std::string, kSinHeaderNames.size()> folded;
+    for (std::size_t i = 0; i < folded.size(); ++i) {
+      folded[i] = text::Folded(kSinHeaderNames[i], text::Fold::Spelling);
+    }
+    return folded;
+  }();
   std::size_t longest = 0;
   for (const std::string_view name : kSinHeaderNames) longest = std::max(longest, name.size());
   const std::string folded = text::Folded(headerCell, text::Fold::Spelling, longest);
-  for (const std::string_view name : kSinHeaderNames) {
-    if (text::Folded(name, text::Fold::Spelling) == folded) return name;
+  for (std::size_t i = 0; i < kFolded.size(); ++i) {
+    if (kFolded[i] == folded) return kSinHeaderNames[i];
   }
   return std::nullopt;
 }
