@@ -5,6 +5,9 @@
 #include "cli/redact.h"
 
 #include <iconv.h>
+#include <mivaro/files.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -78,7 +81,10 @@ class Redact final : public Command {
             "Write the text with the digits of every SIN found, as scan finds them, replaced "
             "by '*', all but the last three. Separators and every other byte stay as they "
             "were, so the output has the input's length and its encoding. Reads FILE, or "
-            "standard input when FILE is absent or -; binary input is refused.")) {
+            "standard input when FILE is absent or -; binary input is refused. A compressed "
+            "file (gzip, bzip2, xz, zstd) or an archive (tar, zip) given as FILE is written "
+            "again in its format, each member's contents redacted and its name, times and "
+            "mode kept; a PDF is refused.")) {
     command_->add_option("FILE", file_, "The text (default: standard input)");
     AddConfidenceOption(command_, options_.minimum);
     command_->add_flag("--all-digits", options_.allDigits, "Hide all nine digits");
@@ -120,9 +126,41 @@ class GuardedStream final : public TextStream {
   bool binary_ = false;
 };
 
+// The kind of file a regular file's first bytes say it is, when it is one
+// redact rewrites in its own format; "" for text (and for standard input or
+// a pipe, which are read as text).
+std::string_view ContainerFormat(int fd) {
+  struct stat status {};
+  if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) return {};
+  char head[512];
+  const ssize_t got = pread(fd, head, sizeof head, 0);
+  if (got <= 0) return {};
+  const std::string_view format = FormatOf({head, static_cast<std::size_t>(got)});
+  for (const std::string_view container :
+       {"gzip", "bzip2", "xz", "zstd", "tar", "zip", "7z", "pdf", "eml", "mbox"}) {
+    if (format == container) return format;
+  }
+  return {};
+}
+
+// Rewrites a compressed file or an archive in its own format.
+int RedactContainer(const RedactOptions& options, int inputFd, std::FILE* out, std::FILE* err) {
+  if (std::fflush(out) != 0) return ReportWriteFailure(err, errno, "the file");
+  std::uint64_t redacted = 0;
+  std::string error;
+  if (!RedactFile(inputFd, fileno(out),
+                  {.minimum = options.minimum, .allDigits = options.allDigits}, redacted, error)) {
+    Report(err, "cannot redact the file: {}", error);
+    return kExitFailure;
+  }
+  Report(err, "redacted {} SIN{}", redacted, redacted == 1 ? "" : "s");
+  return kExitAllValid;
+}
+
 }  // namespace
 
 int RunRedact(const RedactOptions& options, int inputFd, std::FILE* out, std::FILE* err) {
+  if (!ContainerFormat(inputFd).empty()) return RedactContainer(options, inputFd, out, err);
   const std::unique_ptr<Source> source =
       OpenDescriptor(inputFd, "-", {.encoding = options.encoding, .sniffBinary = false});
   const SourceStream stream = *source->Next();

@@ -130,6 +130,23 @@ MIVARO_EXPORT std::unique_ptr<Contents> OpenFile(int fd, std::string name,
 MIVARO_EXPORT std::unique_ptr<Contents> OpenBytes(std::string_view bytes, std::string name,
                                                   const OpenOptions& options = {});
 
+/// Returns the kind of file a first block of bytes says it is ("gzip",
+/// "zip", "tar", "pdf", "eml", "image", ...), or "" for text and for bytes
+/// this library does not tell.
+MIVARO_EXPORT std::string_view FormatOf(std::string_view head);
+
+/// Writes to out the file read from in (both descriptors, in from its
+/// start), in the same format, with the digits of every SIN hidden as a
+/// Redactor hides them: a compressed file compressed again in its format,
+/// an archive (tar, zip) with each member's name, times and mode kept and
+/// its contents redacted, archives inside it too, members that hold no
+/// text copied as they are. Returns false, saying why in error, for what it
+/// cannot rewrite (a PDF, whose text is drawn; Office, OpenDocument, 7z and
+/// mail files, not yet) or cannot read; out may then hold a part, which the
+/// caller discards. redacted counts the SINs hidden.
+MIVARO_EXPORT bool RedactFile(int in, int out, const RedactOptions& options,
+                              std::uint64_t& redacted, std::string& error);
+
 /// Returns a cell's name as a spreadsheet writes it: row 5 of column 3 is
 /// "C5".
 MIVARO_EXPORT std::string CellName(std::uint64_t row, std::uint64_t column);

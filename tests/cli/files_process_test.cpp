@@ -4,7 +4,9 @@
 // hostile file meets.
 #include <gtest/gtest.h>
 #include <mivaro/mivaro.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -206,6 +208,62 @@ INSTANTIATE_TEST_SUITE_P(
                 "cannot read {}/holder.zip!stored.zip: needs more than the memory limit of 16 "
                 "MiB"}),
     [](const ::testing::TestParamInfo<FileRow>& info) { return std::string(info.param.name); });
+
+// Runs a shell command and returns what it printed.
+std::string Printed(const std::string& command) {
+  std::string out;
+  if (std::FILE* pipe = popen(command.c_str(), "r")) {
+    char block[4096];
+    while (const std::size_t got = std::fread(block, 1, sizeof block, pipe)) out.append(block, got);
+    pclose(pipe);
+  }
+  return out;
+}
+
+// redact FILE -o OUT: the same format, every SIN's digits hidden, every
+// member's name, size, time and mode kept as the listing shows them; or a
+// refusal with nothing written.
+struct RedactRow {
+  const char* file;
+  const char* listing;  // a command that lists the file, "{}" for its path; "" for none
+  int status;
+  std::string errHas;
+};
+
+TEST(RedactInsideFiles, WritesTheSameFormatWithEverySinHiddenOrNothing) {
+  const RedactRow rows[] = {
+      {"app.log.gz", "zcat {} | tr -d '0-9*'", 0, "redacted 2 SINs"},
+      {"app.log.bz2", "bzcat {} | tr -d '0-9*'", 0, "redacted 2 SINs"},
+      {"app.log.xz", "xzcat {} | tr -d '0-9*'", 0, "redacted 2 SINs"},
+      {"app.log.zst", "zstdcat {} | tr -d '0-9*'", 0, "redacted 2 SINs"},
+      {"logs.tar.gz", "tar tvzf {}", 0, "redacted 2 SINs"},
+      {"outer.zip", "unzip -Z1 {}", 0, "redacted 3 SINs"},
+      {"letter.pdf", "", 2, "a PDF cannot be redacted by rewriting its text"},
+      {"book.xlsx", "", 2, "Office and OpenDocument files is not supported yet"},
+      {"locked.zip", "", 2, "app.log: encrypted; nothing written"},
+  };
+  for (const RedactRow& row : rows) {
+    const std::string in = std::string(MIVARO_TEST_FILES) + "/" + row.file;
+    const std::string out = TempPath(std::string("redacted-") + row.file);
+    std::remove(out.c_str());
+    const RunResult result = RunCli({"redact", in, "-o", out});
+    EXPECT_EQ(result.status, row.status) << row.file << ": " << result.err;
+    EXPECT_NE(result.err.find(row.errHas), std::string::npos) << result.err;
+    if (row.status != 0) {
+      EXPECT_NE(access(out.c_str(), F_OK), 0) << row.file << ": something was written";
+      continue;
+    }
+    const RunResult scanned = RunCli({"scan", "--min-confidence", "low", out});
+    EXPECT_EQ(scanned.status, 1) << row.file << ": " << scanned.out;
+    const std::string listing = row.listing;
+    const auto list = [&](const std::string& path) {
+      return Printed(listing.substr(0, listing.find("{}")) + "'" + path + "'" +
+                     listing.substr(listing.find("{}") + 2));
+    };
+    EXPECT_EQ(list(out), list(in)) << row.file;
+    EXPECT_FALSE(list(out).empty()) << row.file;
+  }
+}
 
 // The library's C API says the same as scan of the same files.
 struct CRow {

@@ -1,0 +1,343 @@
+// SPDX-License-Identifier: Apache-2.0
+// Redacting inside files: a compressed file is decompressed, redacted and
+// compressed again in its format; an archive (tar, zip) is written again
+// member by member, each with its name, times and mode, its contents
+// redacted (archives and compressed files inside it too) or copied as they
+// are when they hold no text. What this cannot rewrite honestly is refused
+// before anything is written: a PDF's text is drawn, not stored, and the
+// formats whose rewriting is still to come are named.
+#include <archive.h>
+#include <archive_entry.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+
+#include "core/levels.h"
+#include "mivaro/files.h"
+
+namespace mivaro {
+namespace detail {
+namespace {
+
+// Where redacted bytes go: a descriptor, or memory taken from the budget.
+class Output {
+ public:
+  virtual ~Output() = default;
+  virtual bool Put(std::string_view bytes) = 0;
+};
+
+class DescriptorOutput final : public Output {
+ public:
+  explicit DescriptorOutput(int fd) : fd_(fd) {}
+  bool Put(std::string_view bytes) override {
+    while (!bytes.empty()) {
+      const ssize_t put = write(fd_, bytes.data(), bytes.size());
+      if (put < 0 && errno == EINTR) continue;
+      if (put <= 0) return false;
+      bytes.remove_prefix(static_cast<std::size_t>(put));
+    }
+    return true;
+  }
+
+ private:
+  int fd_;
+};
+
+class MemoryOutput final : public Output {
+ public:
+  explicit MemoryOutput(MemoryBudget& budget) : budget_(budget) {}
+  ~MemoryOutput() override { budget_.Give(taken_); }
+  bool Put(std::string_view bytes) override {
+    if (!budget_.Take(bytes.size())) return false;
+    taken_ += bytes.size();
+    bytes_.append(bytes);
+    return true;
+  }
+  const std::string& Bytes() const { return bytes_; }
+
+ private:
+  MemoryBudget& budget_;
+  std::string bytes_;
+  std::uint64_t taken_ = 0;
+};
+
+// Reads a stream's first block into head, or all of a shorter stream.
+std::string ReadFirst(Bytes& bytes) {
+  std::string head(kBlock, '\0');
+  std::size_t size = 0;
+  while (size < head.size()) {
+    const std::size_t got = bytes.ReadInto(head.data() + size, head.size() - size);
+    if (got == 0) break;
+    size += got;
+  }
+  head.resize(size);
+  return head;
+}
+
+// The first block again, then the rest.
+class Replayed final : public Bytes {
+ public:
+  Replayed(std::string_view head, Bytes& rest) : head_(head), rest_(rest) {}
+  std::size_t ReadInto(char* to, std::size_t size) override {
+    if (!head_.empty()) {
+      const std::size_t taken = std::min(size, head_.size());
+      std::memcpy(to, head_.data(), taken);
+      head_.remove_prefix(taken);
+      return taken;
+    }
+    const std::size_t got = rest_.ReadInto(to, size);
+    if (got == 0 && rest_.failed()) Fail(rest_.error());
+    return got;
+  }
+
+ private:
+  std::string_view head_;
+  Bytes& rest_;
+};
+
+class FileRedactor {
+ public:
+  FileRedactor(const RedactOptions& options, Walk& walk) : options_(options), walk_(walk) {}
+  std::uint64_t Redacted() const { return redacted_; }
+
+  // Redacts bytes into out as their first block says they are.
+  bool Redact(Bytes& in, Output& out, unsigned depth, std::string& error) {
+    const std::string head = ReadFirst(in);
+    if (in.failed()) return Fail(in.error(), error);
+    Replayed all(head, in);
+    const Sniffed sniffed = Sniff(head);
+    switch (sniffed.kind) {
+      case FileKind::Text:
+        return RedactText(head, all, out, error);
+      case FileKind::Compressed:
+      case FileKind::Tar:
+      case FileKind::Zip: {
+        if (depth >= walk_.options.limits.depth) {
+          return Fail(
+              "nested deeper than " + std::to_string(walk_.options.limits.depth) + " containers",
+              error);
+        }
+        return RedactArchive(sniffed, all, out, depth + 1, error);
+      }
+      case FileKind::Pdf:
+        return Fail(
+            "a PDF cannot be redacted by rewriting its text: the text is drawn on the page; "
+            "nothing written",
+            error);
+      case FileKind::Unopened:
+        return Copy(all, out, error);
+      default:
+        return Fail("redacting inside " + std::string(sniffed.format) +
+                        " files is not supported yet; nothing written",
+                    error);
+    }
+  }
+
+ private:
+  static bool Fail(std::string why, std::string& error) {
+    if (error.empty()) error = std::move(why);
+    return false;
+  }
+
+  bool Copy(Bytes& in, Output& out, std::string& error) {
+    char block[16384];
+    while (const std::size_t got = in.ReadInto(block, sizeof block)) {
+      if (!out.Put({block, got})) return Fail("cannot write", error);
+    }
+    return !in.failed() || Fail(in.error(), error);
+  }
+
+  // Text as it is, or bytes with a NUL (binary: copied); UTF-16 would need
+  // converting back, which a member of an archive is not given.
+  bool RedactText(std::string_view head, Bytes& in, Output& out, std::string& error) {
+    if (head.find('\0') != std::string_view::npos) return Copy(in, out, error);
+    DecodingStream text(std::make_unique<Replayed>(std::string_view(), in),
+                        SourceOptions{.encoding = "UTF-8", .sniffBinary = false});
+    Redactor redactor({.minimum = options_.minimum, .allDigits = options_.allDigits});
+    bool written = true;
+    const bool read =
+        redactor.Redact(text, [&](std::string_view bytes) { written = written && out.Put(bytes); });
+    redacted_ += redactor.Redacted();
+    if (!read) return Fail(std::string(text.Error()), error);
+    return written || Fail("cannot write", error);
+  }
+
+  bool RedactArchive(const Sniffed& sniffed, Bytes& in, Output& out, unsigned depth,
+                     std::string& error);
+
+  const RedactOptions& options_;
+  Walk& walk_;
+  std::uint64_t redacted_ = 0;
+};
+
+// What a reader reads from, with a block of its own: libarchive may still
+// hold the last block when a reader nested in it reads.
+struct ReadFrom {
+  Bytes& bytes;
+  std::array<char, 65536> block{};
+};
+
+la_ssize_t ReadBytes(archive* reader, void* self, const void** buffer) {
+  auto& from = *static_cast<ReadFrom*>(self);
+  Bytes& bytes = from.bytes;
+  *buffer = from.block.data();
+  const std::size_t got = bytes.ReadInto(from.block.data(), from.block.size());
+  if (got == 0 && bytes.failed()) {
+    archive_set_error(reader, EIO, "%s", bytes.error().c_str());
+    return -1;
+  }
+  return static_cast<la_ssize_t>(got);
+}
+
+la_ssize_t WriteBytes(archive* writer, void* self, const void* buffer, size_t length) {
+  if (!static_cast<Output*>(self)->Put({static_cast<const char*>(buffer), length})) {
+    archive_set_error(writer, EIO, "cannot write");
+    return -1;
+  }
+  return static_cast<la_ssize_t>(length);
+}
+
+// A member's bytes as the reader gives them, under the limit on its size.
+class EntryBytes final : public Bytes {
+ public:
+  EntryBytes(archive* reader, const OpenLimits& limits) : reader_(reader), limits_(limits) {}
+  std::size_t ReadInto(char* to, std::size_t size) override {
+    const la_ssize_t got = archive_read_data(reader_, to, size);
+    if (got < 0) {
+      const char* why = archive_error_string(reader_);
+      Fail(why != nullptr ? why : "damaged");
+      return 0;
+    }
+    read_ += static_cast<std::uint64_t>(got);
+    if (read_ > limits_.memberBytes) {
+      Fail("expands to more than " + std::to_string(limits_.memberBytes >> 20) + " MiB");
+      return 0;
+    }
+    return static_cast<std::size_t>(got);
+  }
+
+ private:
+  archive* reader_;
+  const OpenLimits& limits_;
+  std::uint64_t read_ = 0;
+};
+
+// Why libarchive failed, in its words or ours.
+std::string Why(archive* handle, std::string_view doing) {
+  const char* why = archive_error_string(handle);
+  return why != nullptr ? std::string(why) : std::string(doing) + " failed";
+}
+
+struct ArchiveFree {
+  void operator()(archive* a) const { archive_read_free(a); }
+};
+struct WriterFree {
+  void operator()(archive* a) const { archive_write_free(a); }
+};
+
+void SetFilter(archive* writer, std::string_view format) {
+  if (format == "gzip") archive_write_add_filter_gzip(writer);
+  if (format == "bzip2") archive_write_add_filter_bzip2(writer);
+  if (format == "xz") archive_write_add_filter_xz(writer);
+  if (format == "zstd") archive_write_add_filter_zstd(writer);
+}
+
+bool FileRedactor::RedactArchive(const Sniffed& sniffed, Bytes& in, Output& out, unsigned depth,
+                                 std::string& error) {
+  const bool compressed = sniffed.kind == FileKind::Compressed;
+  std::unique_ptr<archive, ArchiveFree> reader(archive_read_new());
+  if (compressed) {
+    archive_read_support_filter_gzip(reader.get());
+    archive_read_support_filter_bzip2(reader.get());
+    archive_read_support_filter_xz(reader.get());
+    archive_read_support_filter_zstd(reader.get());
+    archive_read_support_format_raw(reader.get());
+    archive_read_support_format_empty(reader.get());
+  } else {
+    archive_read_support_format_tar(reader.get());
+    archive_read_support_format_zip_streamable(reader.get());
+  }
+  auto from = std::make_unique<ReadFrom>(ReadFrom{in});
+  if (archive_read_open(reader.get(), from.get(), nullptr, ReadBytes, nullptr) != ARCHIVE_OK) {
+    return Fail(Why(reader.get(), "opening"), error);
+  }
+  std::unique_ptr<archive, WriterFree> writer(archive_write_new());
+  if (compressed) {
+    SetFilter(writer.get(), sniffed.format);
+    archive_write_set_format_raw(writer.get());
+  } else if (sniffed.kind == FileKind::Tar) {
+    archive_write_set_format_pax_restricted(writer.get());
+  } else {
+    archive_write_set_format_zip(writer.get());
+  }
+  // No padding to a tape's block: the output is a file.
+  archive_write_set_bytes_in_last_block(writer.get(), 1);
+  if (archive_write_open(writer.get(), &out, nullptr, WriteBytes, nullptr) != ARCHIVE_OK) {
+    return Fail(Why(writer.get(), "starting to write"), error);
+  }
+  archive_entry* entry = nullptr;
+  int status = ARCHIVE_OK;
+  while ((status = archive_read_next_header(reader.get(), &entry)) == ARCHIVE_OK ||
+         status == ARCHIVE_WARN) {
+    if (++walk_.members > walk_.options.limits.members) return Fail("too many members", error);
+    // An Office or OpenDocument file is a zip whose XML splits numbers
+    // across runs and keeps numbers as values: redacting its members as
+    // text would leave SINs that scan finds.
+    const std::string_view member =
+        archive_entry_pathname(entry) != nullptr ? archive_entry_pathname(entry) : "";
+    if (sniffed.kind == FileKind::Zip &&
+        (member == "[Content_Types].xml" || member == "mimetype")) {
+      return Fail(
+          "redacting inside Office and OpenDocument files is not supported yet; nothing written",
+          error);
+    }
+    if (archive_entry_is_encrypted(entry) != 0) {
+      return Fail(std::string(archive_entry_pathname(entry)) + ": encrypted; nothing written",
+                  error);
+    }
+    MemoryOutput redacted(walk_.budget);
+    if (archive_entry_filetype(entry) == AE_IFREG) {
+      EntryBytes bytes(reader.get(), walk_.options.limits);
+      std::string why;
+      if (!Redact(bytes, redacted, depth, why)) {
+        const char* name = archive_entry_pathname(entry);
+        return Fail(compressed || name == nullptr ? why : std::string(name) + ": " + why, error);
+      }
+      archive_entry_set_size(entry, static_cast<la_int64_t>(redacted.Bytes().size()));
+    }
+    if (compressed) archive_entry_set_filetype(entry, AE_IFREG);
+    if (archive_write_header(writer.get(), entry) != ARCHIVE_OK ||
+        (!redacted.Bytes().empty() &&
+         archive_write_data(writer.get(), redacted.Bytes().data(), redacted.Bytes().size()) < 0)) {
+      return Fail(Why(writer.get(), "writing a member"), error);
+    }
+  }
+  if (status != ARCHIVE_EOF) return Fail(Why(reader.get(), "reading"), error);
+  if (archive_write_close(writer.get()) != ARCHIVE_OK) {
+    return Fail(Why(writer.get(), "finishing"), error);
+  }
+  return true;
+}
+
+}  // namespace
+}  // namespace detail
+
+bool RedactFile(int in, int out, const RedactOptions& options, std::uint64_t& redacted,
+                std::string& error) {
+  const OpenOptions open;
+  detail::Walk walk{open};
+  detail::DescriptorBytes bytes(in);
+  detail::DescriptorOutput output(out);
+  detail::FileRedactor redactor(options, walk);
+  const bool done = redactor.Redact(bytes, output, 0, error);
+  redacted = redactor.Redacted();
+  return done;
+}
+
+std::string_view FormatOf(std::string_view head) {
+  return detail::Sniff(head).format;
+}
+
+}  // namespace mivaro
