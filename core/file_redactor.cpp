@@ -3,7 +3,8 @@
 // compressed again in its format; an archive (tar, zip) is written again
 // member by member, each with its name, times and mode, its contents
 // redacted (archives and compressed files inside it too) or copied as they
-// are when they hold no text. What this cannot rewrite honestly is refused
+// are when they hold no text; a document's XML has the digits of its SINs
+// written over where they stand. What this cannot rewrite honestly is refused
 // before anything is written: a PDF's text is drawn, not stored, and the
 // formats whose rewriting is still to come are named.
 #include <archive.h>
@@ -14,7 +15,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "core/archive_reader.h"
 #include "core/levels.h"
+#include "core/office.h"
 #include "mivaro/files.h"
 
 namespace mivaro {
@@ -119,6 +122,7 @@ class FileRedactor {
               "nested deeper than " + std::to_string(walk_.options.limits.depth) + " containers",
               error);
         }
+        if (sniffed.kind == FileKind::Zip) return RedactZip(all, out, depth + 1, error);
         return RedactArchive(sniffed, all, out, depth + 1, error);
       }
       case FileKind::Pdf:
@@ -166,6 +170,10 @@ class FileRedactor {
 
   bool RedactArchive(const Sniffed& sniffed, Bytes& in, Output& out, unsigned depth,
                      std::string& error);
+  bool RedactZip(Bytes& in, Output& out, unsigned depth, std::string& error);
+  bool RedactMember(std::string_view format, const std::vector<std::string>& parts,
+                    const std::string& name, Bytes& bytes, Output& out, unsigned depth,
+                    std::string& error);
 
   const RedactOptions& options_;
   Walk& walk_;
@@ -257,7 +265,6 @@ bool FileRedactor::RedactArchive(const Sniffed& sniffed, Bytes& in, Output& out,
     archive_read_support_format_empty(reader.get());
   } else {
     archive_read_support_format_tar(reader.get());
-    archive_read_support_format_zip_streamable(reader.get());
   }
   auto from = std::make_unique<ReadFrom>(ReadFrom{in});
   if (archive_read_open(reader.get(), from.get(), nullptr, ReadBytes, nullptr) != ARCHIVE_OK) {
@@ -267,10 +274,8 @@ bool FileRedactor::RedactArchive(const Sniffed& sniffed, Bytes& in, Output& out,
   if (compressed) {
     SetFilter(writer.get(), sniffed.format);
     archive_write_set_format_raw(writer.get());
-  } else if (sniffed.kind == FileKind::Tar) {
-    archive_write_set_format_pax_restricted(writer.get());
   } else {
-    archive_write_set_format_zip(writer.get());
+    archive_write_set_format_pax_restricted(writer.get());
   }
   // No padding to a tape's block: the output is a file.
   archive_write_set_bytes_in_last_block(writer.get(), 1);
@@ -319,6 +324,99 @@ bool FileRedactor::RedactArchive(const Sniffed& sniffed, Bytes& in, Output& out,
     return Fail(Why(writer.get(), "finishing"), error);
   }
   return true;
+}
+
+// Reads all of a stream into memory, within the walk's budget.
+bool ReadAll(Bytes& in, MemoryOutput& whole, std::string& error) {
+  char block[65536];
+  while (const std::size_t got = in.ReadInto(block, sizeof block)) {
+    if (!whole.Put({block, got})) {
+      error = "needs more than the memory limit to be redacted";
+      return false;
+    }
+  }
+  if (in.failed()) error = in.error();
+  return !in.failed();
+}
+
+// A zip is read out of order, so whole. A document (.docx, .pptx, .odt,
+// .odp) has the XML of its text parts redacted where the XML holds each
+// digit; its other members are copied. A workbook keeps numbers as values
+// that its text does not show, and is refused.
+bool FileRedactor::RedactZip(Bytes& in, Output& out, unsigned depth, std::string& error) {
+  MemoryOutput whole(walk_.budget);
+  if (!ReadAll(in, whole, error)) return false;
+  ZipFile zip(Input{.whole = whole.Bytes()}, walk_);
+  if (!zip.Open(error)) return false;
+  const std::string_view format = OfficeFormat(zip);
+  if (format == "xlsx" || format == "ods") {
+    return Fail("redacting inside " + std::string(format) +
+                    " workbooks is not supported yet; nothing written",
+                error);
+  }
+  const std::vector<std::string> parts =
+      format.empty() ? std::vector<std::string>() : DocumentParts(format, zip);
+  ArchiveReader reader;
+  if (!reader.Open(Input{.whole = whole.Bytes()}, ConfigureZip, error)) return false;
+  std::unique_ptr<archive, WriterFree> writer(archive_write_new());
+  archive_write_set_format_zip(writer.get());
+  archive_write_set_bytes_in_last_block(writer.get(), 1);
+  if (archive_write_open(writer.get(), &out, nullptr, WriteBytes, nullptr) != ARCHIVE_OK) {
+    return Fail(Why(writer.get(), "starting to write"), error);
+  }
+  archive_entry* entry = nullptr;
+  int status = ARCHIVE_OK;
+  while ((status = archive_read_next_header(reader.get(), &entry)) == ARCHIVE_OK ||
+         status == ARCHIVE_WARN) {
+    if (++walk_.members > walk_.options.limits.members) return Fail("too many members", error);
+    const std::string name =
+        archive_entry_pathname(entry) != nullptr ? archive_entry_pathname(entry) : "";
+    if (archive_entry_is_encrypted(entry) != 0) {
+      return Fail(name + ": encrypted; nothing written", error);
+    }
+    MemoryOutput redacted(walk_.budget);
+    if (archive_entry_filetype(entry) == AE_IFREG) {
+      MemberBytes bytes(reader.get(), walk_.options.limits);
+      if (!RedactMember(format, parts, name, bytes, redacted, depth, error)) return false;
+      archive_entry_set_size(entry, static_cast<la_int64_t>(redacted.Bytes().size()));
+    }
+    // OpenDocument's first member, its type, is stored as it is.
+    if (name == "mimetype") {
+      archive_write_zip_set_compression_store(writer.get());
+    } else {
+      archive_write_zip_set_compression_deflate(writer.get());
+    }
+    if (archive_write_header(writer.get(), entry) != ARCHIVE_OK ||
+        (!redacted.Bytes().empty() &&
+         archive_write_data(writer.get(), redacted.Bytes().data(), redacted.Bytes().size()) < 0)) {
+      return Fail(Why(writer.get(), "writing a member"), error);
+    }
+  }
+  if (status != ARCHIVE_EOF) return Fail(reader.Error(), error);
+  if (archive_write_close(writer.get()) != ARCHIVE_OK) {
+    return Fail(Why(writer.get(), "finishing"), error);
+  }
+  return true;
+}
+
+bool FileRedactor::RedactMember(std::string_view format, const std::vector<std::string>& parts,
+                                const std::string& name, Bytes& bytes, Output& out, unsigned depth,
+                                std::string& error) {
+  std::string why;
+  const bool part = std::find(parts.begin(), parts.end(), name) != parts.end();
+  bool done = false;
+  if (part) {
+    MemoryOutput xml(walk_.budget);
+    done = ReadAll(bytes, xml, why);
+    std::string text = xml.Bytes();
+    done = done && RedactPart(text, format, options_, walk_, redacted_, why) && out.Put(text);
+  } else if (!format.empty()) {
+    done = Copy(bytes, out, why);  // a document's pictures, styles, settings
+  } else {
+    done = Redact(bytes, out, depth, why);
+  }
+  if (!done) Fail(name + ": " + why, error);
+  return done;
 }
 
 }  // namespace

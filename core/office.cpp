@@ -56,6 +56,13 @@ struct Vocabulary {
 constexpr Vocabulary kWordVocabulary{{"p", ""}, {"t", "delText"}};
 constexpr Vocabulary kOpenDocumentVocabulary{{"p", "h"}, {"", ""}};
 
+// Where a stretch of a part's text lies in its XML.
+struct Segment {
+  std::uint64_t text;
+  std::uint64_t xml;
+  std::uint64_t length;
+};
+
 // A part of a document as text, a line per paragraph.
 class PartText final : public XmlReader, public XmlTextStream, public Locator {
  public:
@@ -63,6 +70,8 @@ class PartText final : public XmlReader, public XmlTextStream, public Locator {
       : XmlReader(input, walk.budget),
         XmlTextStream(static_cast<XmlReader&>(*this), walk.options.limits),
         vocabulary_(vocabulary) {}
+  // Keeps, as it reads, where the text's stretches lie in the XML.
+  void MapInto(std::vector<Segment>& segments) { segments_ = &segments; }
 
   Place Locate(const Found& found) override {
     Place place;
@@ -94,9 +103,15 @@ class PartText final : public XmlReader, public XmlTextStream, public Locator {
   void Characters(std::string_view text) override {
     const bool anyText = vocabulary_.texts[0].empty();
     if (paragraphs_ == 0 || (!anyText && texts_ == 0)) return;
+    if (segments_ != nullptr) {
+      if (const std::optional<std::uint64_t> raw = RawAt(text.size())) {
+        segments_->push_back({Written() + Out().size(), *raw, text.size()});
+      }
+    }
     for (const char c : text) Out() += c == '\n' || c == '\r' ? ' ' : c;
   }
 
+  std::vector<Segment>* segments_ = nullptr;
   const Vocabulary& vocabulary_;
   int paragraphs_ = 0;
   int texts_ = 0;
@@ -183,41 +198,81 @@ std::vector<std::string> SlideParts(const ZipFile& zip) {
 
 }  // namespace
 
-std::unique_ptr<Level> OpenOffice(std::unique_ptr<ZipFile> zip, Walk& walk,
-                                  std::string_view& format, std::string& error) {
-  if (zip->Has("xl/workbook.xml")) {
-    format = "xlsx";
-    return OpenXlsx(std::move(zip), walk, error);
-  }
-  if (zip->Has("word/document.xml")) {
-    format = "docx";
-    std::vector<std::string> parts = WordParts(*zip);
-    return std::make_unique<DocumentLevel>(std::move(zip), walk, std::move(parts), kWordVocabulary);
-  }
-  if (zip->Has("ppt/presentation.xml")) {
-    format = "pptx";
-    std::vector<std::string> parts = SlideParts(*zip);
-    return std::make_unique<DocumentLevel>(std::move(zip), walk, std::move(parts), kWordVocabulary);
-  }
-  if (!zip->Has("mimetype") || !zip->Has("content.xml")) return nullptr;
+std::string_view OfficeFormat(ZipFile& zip) {
+  if (zip.Has("xl/workbook.xml")) return "xlsx";
+  if (zip.Has("word/document.xml")) return "docx";
+  if (zip.Has("ppt/presentation.xml")) return "pptx";
+  if (!zip.Has("mimetype") || !zip.Has("content.xml")) return {};
   Held held;
   std::string ignored;
-  const std::optional<std::string> type = zip->ReadWhole("mimetype", held, ignored);
+  const std::optional<std::string> type = zip.ReadWhole("mimetype", held, ignored);
   constexpr std::string_view kPrefix = "application/vnd.oasis.opendocument.";
-  if (!type || type->size() > 100 || !type->starts_with(kPrefix)) return nullptr;
+  if (!type || type->size() > 100 || !type->starts_with(kPrefix)) return {};
   const std::string_view kind = std::string_view(*type).substr(kPrefix.size());
-  if (kind == "spreadsheet") {
-    format = "ods";
-    return OpenOds(std::move(zip), walk, error);
+  if (kind == "spreadsheet") return "ods";
+  if (kind == "text") return "odt";
+  if (kind == "presentation") return "odp";
+  return {};
+}
+
+std::vector<std::string> DocumentParts(std::string_view format, const ZipFile& zip) {
+  if (format == "docx") return WordParts(zip);
+  if (format == "pptx") return SlideParts(zip);
+  std::vector<std::string> parts{"content.xml"};
+  if (zip.Has("styles.xml")) parts.emplace_back("styles.xml");
+  return parts;
+}
+
+const Vocabulary& VocabularyOf(std::string_view format) {
+  return format == "docx" || format == "pptx" ? kWordVocabulary : kOpenDocumentVocabulary;
+}
+
+std::unique_ptr<Level> OpenOffice(std::unique_ptr<ZipFile> zip, Walk& walk,
+                                  std::string_view& format, std::string& error) {
+  format = OfficeFormat(*zip);
+  if (format == "xlsx") return OpenXlsx(std::move(zip), walk, error);
+  if (format == "ods") return OpenOds(std::move(zip), walk, error);
+  if (format.empty()) return nullptr;
+  std::vector<std::string> parts = DocumentParts(format, *zip);
+  return std::make_unique<DocumentLevel>(std::move(zip), walk, std::move(parts),
+                                         VocabularyOf(format));
+}
+
+bool RedactPart(std::string& xml, std::string_view format, const RedactOptions& options, Walk& walk,
+                std::uint64_t& redacted, std::string& error) {
+  MemoryBytes bytes(xml);
+  PartText part(bytes, walk, VocabularyOf(format));
+  std::vector<Segment> segments;
+  part.MapInto(segments);
+  std::string text;
+  char block[16384];
+  while (const std::size_t got = part.Read(block)) text.append(block, got);
+  if (part.XmlTextStream::Failure() != ReadFailure::None) {
+    error = std::string(part.XmlTextStream::Error());
+    return false;
   }
-  if (kind == "text" || kind == "presentation") {
-    format = kind == "text" ? "odt" : "odp";
-    std::vector<std::string> parts{"content.xml"};
-    if (zip->Has("styles.xml")) parts.emplace_back("styles.xml");
-    return std::make_unique<DocumentLevel>(std::move(zip), walk, std::move(parts),
-                                           kOpenDocumentVocabulary);
-  }
-  return nullptr;
+  Searcher searcher({.minimum = options.minimum});
+  bool mapped = true;
+  searcher.Search(text, [&](const Found& found) {
+    std::string hidden(found.text);
+    RedactDigits(hidden.data(), hidden.size(), options.allDigits);
+    for (std::size_t i = 0; i < hidden.size(); ++i) {
+      if (hidden[i] != '*' || found.text[i] == '*') continue;
+      const std::uint64_t at = found.match.offset + i;
+      const auto segment = std::upper_bound(
+          segments.begin(), segments.end(), at,
+          [](std::uint64_t offset, const Segment& each) { return offset < each.text; });
+      if (segment == segments.begin() ||
+          at >= std::prev(segment)->text + std::prev(segment)->length) {
+        mapped = false;
+        continue;
+      }
+      xml[std::prev(segment)->xml + (at - std::prev(segment)->text)] = '*';
+    }
+    ++redacted;
+  });
+  if (!mapped) error = "a digit of a SIN is written as a character reference; nothing written";
+  return mapped;
 }
 
 }  // namespace mivaro::detail

@@ -25,6 +25,19 @@ std::unique_ptr<Level> OpenOffice(std::unique_ptr<ZipFile> zip, Walk& walk,
 std::unique_ptr<Level> OpenXlsx(std::unique_ptr<ZipFile> zip, Walk& walk, std::string& error);
 std::unique_ptr<Level> OpenOds(std::unique_ptr<ZipFile> zip, Walk& walk, std::string& error);
 
+// The kind of Office or OpenDocument file a zip's members make ("docx",
+// "pptx", "xlsx", "odt", "odp", "ods"), or "" for any other zip.
+std::string_view OfficeFormat(ZipFile& zip);
+
+// The parts of a document whose text a scan reads, the body first.
+std::vector<std::string> DocumentParts(std::string_view format, const ZipFile& zip);
+
+// Redacts a document part's XML in place: the SINs its text holds have
+// their digits written over where the XML holds them. False, saying why,
+// when a digit to hide is written as a character reference.
+bool RedactPart(std::string& xml, std::string_view format, const RedactOptions& options, Walk& walk,
+                std::uint64_t& redacted, std::string& error);
+
 // Where each cell of a sheet's text starts, kept for as long as a match may
 // still be found in it.
 class CellIndex final : public Locator {

@@ -150,6 +150,13 @@ void XmlReader::Pause() {
   XML_StopParser(parser_, XML_TRUE);
 }
 
+std::optional<std::uint64_t> XmlReader::RawAt(std::size_t length) const {
+  if (XML_GetCurrentByteCount(parser_) != static_cast<int>(length)) return std::nullopt;
+  const XML_Index at = XML_GetCurrentByteIndex(parser_);
+  if (at < 0) return std::nullopt;
+  return static_cast<std::uint64_t>(at);
+}
+
 void XmlReader::OnStart(void* self, const XML_Char* name, const XML_Char** attributes) {
   auto& me = *static_cast<XmlReader*>(self);
   if (++me.depth_ > kDeepestElement) {

@@ -44,6 +44,9 @@ class XmlReader {
   virtual void Characters(std::string_view text) = 0;
   // Stops the parse after the current element's event, to go on later.
   void Pause();
+  // Where the current event's bytes start in the XML, when they are the
+  // length given: characters written as they are, not as references.
+  std::optional<std::uint64_t> RawAt(std::size_t length) const;
 
  private:
   static void OnStart(void* self, const XML_Char* name, const XML_Char** attributes);
