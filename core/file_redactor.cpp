@@ -116,6 +116,7 @@ class FileRedactor {
         return RedactText(head, all, out, error);
       case FileKind::Compressed:
       case FileKind::Tar:
+      case FileKind::SevenZip:
       case FileKind::Zip: {
         if (depth >= walk_.options.limits.depth) {
           return Fail(
@@ -252,6 +253,19 @@ void SetFilter(archive* writer, std::string_view format) {
   if (format == "zstd") archive_write_add_filter_zstd(writer);
 }
 
+// Reads all of a stream into memory, within the walk's budget.
+bool ReadAll(Bytes& in, MemoryOutput& whole, std::string& error) {
+  char block[65536];
+  while (const std::size_t got = in.ReadInto(block, sizeof block)) {
+    if (!whole.Put({block, got})) {
+      error = "needs more than the memory limit to be redacted";
+      return false;
+    }
+  }
+  if (in.failed()) error = in.error();
+  return !in.failed();
+}
+
 bool FileRedactor::RedactArchive(const Sniffed& sniffed, Bytes& in, Output& out, unsigned depth,
                                  std::string& error) {
   const bool compressed = sniffed.kind == FileKind::Compressed;
@@ -265,15 +279,24 @@ bool FileRedactor::RedactArchive(const Sniffed& sniffed, Bytes& in, Output& out,
     archive_read_support_format_empty(reader.get());
   } else {
     archive_read_support_format_tar(reader.get());
+    archive_read_support_format_7zip(reader.get());
   }
+  // A 7z archive is read out of order, so whole; the rest in one pass.
+  MemoryOutput whole(walk_.budget);
   auto from = std::make_unique<ReadFrom>(ReadFrom{in});
-  if (archive_read_open(reader.get(), from.get(), nullptr, ReadBytes, nullptr) != ARCHIVE_OK) {
-    return Fail(Why(reader.get(), "opening"), error);
-  }
+  const bool opened =
+      sniffed.kind == FileKind::SevenZip
+          ? ReadAll(in, whole, error) &&
+                archive_read_open_memory(reader.get(), whole.Bytes().data(),
+                                         whole.Bytes().size()) == ARCHIVE_OK
+          : archive_read_open(reader.get(), from.get(), nullptr, ReadBytes, nullptr) == ARCHIVE_OK;
+  if (!opened) return Fail(Why(reader.get(), "opening"), error);
   std::unique_ptr<archive, WriterFree> writer(archive_write_new());
   if (compressed) {
     SetFilter(writer.get(), sniffed.format);
     archive_write_set_format_raw(writer.get());
+  } else if (sniffed.kind == FileKind::SevenZip) {
+    archive_write_set_format_7zip(writer.get());
   } else {
     archive_write_set_format_pax_restricted(writer.get());
   }
@@ -324,19 +347,6 @@ bool FileRedactor::RedactArchive(const Sniffed& sniffed, Bytes& in, Output& out,
     return Fail(Why(writer.get(), "finishing"), error);
   }
   return true;
-}
-
-// Reads all of a stream into memory, within the walk's budget.
-bool ReadAll(Bytes& in, MemoryOutput& whole, std::string& error) {
-  char block[65536];
-  while (const std::size_t got = in.ReadInto(block, sizeof block)) {
-    if (!whole.Put({block, got})) {
-      error = "needs more than the memory limit to be redacted";
-      return false;
-    }
-  }
-  if (in.failed()) error = in.error();
-  return !in.failed();
 }
 
 // A zip is read out of order, so whole. A document (.docx, .pptx, .odt,

@@ -138,11 +138,12 @@ MIVARO_EXPORT std::string_view FormatOf(std::string_view head);
 /// Writes to out the file read from in (both descriptors, in from its
 /// start), in the same format, with the digits of every SIN hidden as a
 /// Redactor hides them: a compressed file compressed again in its format,
-/// an archive (tar, zip) with each member's name, times and mode kept and
+/// an archive (tar, zip, 7z) with each member's name, times and mode kept and
 /// its contents redacted, archives inside it too, members that hold no
 /// text copied as they are. Returns false, saying why in error, for what it
-/// cannot rewrite (a PDF, whose text is drawn; Office, OpenDocument, 7z and
-/// mail files, not yet) or cannot read; out may then hold a part, which the
+/// cannot rewrite (a PDF, whose text is drawn; workbooks and mail, not yet)
+/// or cannot read; a document (.docx, .pptx, .odt, .odp) has its digits
+/// written over in its XML; out may then hold a part, which the
 /// caller discards. redacted counts the SINs hidden.
 MIVARO_EXPORT bool RedactFile(int in, int out, const RedactOptions& options,
                               std::uint64_t& redacted, std::string& error);

@@ -239,6 +239,8 @@ TEST(RedactInsideFiles, WritesTheSameFormatWithEverySinHiddenOrNothing) {
       {"app.log.zst", "zstdcat {} | tr -d '0-9*'", 0, "redacted 2 SINs"},
       {"logs.tar.gz", "tar tvzf {}", 0, "redacted 2 SINs"},
       {"outer.zip", "unzip -Z1 {}", 0, "redacted 3 SINs"},
+      {"app.7z", "7z l -slt {} | sed 1,/^----------/d | grep -E '^(Path|Size|Modified|Attr)'", 0,
+       "redacted 2 SINs"},
       {"letter.docx", "unzip -Z1 {}", 0, "redacted 2 SINs"},
       {"letter.odt", "unzip -Z1 {}", 0, "redacted 2 SINs"},
       {"letter.pdf", "", 2, "a PDF cannot be redacted by rewriting its text"},
