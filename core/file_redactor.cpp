@@ -14,6 +14,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <map>
 
 #include "core/archive_reader.h"
 #include "core/levels.h"
@@ -359,10 +360,13 @@ bool FileRedactor::RedactZip(Bytes& in, Output& out, unsigned depth, std::string
   ZipFile zip(Input{.whole = whole.Bytes()}, walk_);
   if (!zip.Open(error)) return false;
   const std::string_view format = OfficeFormat(zip);
-  if (format == "xlsx" || format == "ods") {
-    return Fail("redacting inside " + std::string(format) +
-                    " workbooks is not supported yet; nothing written",
-                error);
+  if (format == "ods") {
+    return Fail("redacting inside ods workbooks is not supported yet; nothing written", error);
+  }
+  // A workbook's members are redacted together (its sheets share strings).
+  std::map<std::string, std::string> changed;
+  if (format == "xlsx" && !RedactXlsx(zip, options_, walk_, changed, redacted_, error)) {
+    return false;
   }
   const std::vector<std::string> parts =
       format.empty() ? std::vector<std::string>() : DocumentParts(format, zip);
@@ -387,7 +391,12 @@ bool FileRedactor::RedactZip(Bytes& in, Output& out, unsigned depth, std::string
     MemoryOutput redacted(walk_.budget);
     if (archive_entry_filetype(entry) == AE_IFREG) {
       MemberBytes bytes(reader.get(), walk_.options.limits);
-      if (!RedactMember(format, parts, name, bytes, redacted, depth, error)) return false;
+      const auto done = changed.find(name);
+      if (done != changed.end()) {
+        redacted.Put(done->second);
+      } else if (!RedactMember(format, parts, name, bytes, redacted, depth, error)) {
+        return false;
+      }
       archive_entry_set_size(entry, static_cast<la_int64_t>(redacted.Bytes().size()));
     }
     // OpenDocument's first member, its type, is stored as it is.

@@ -28,8 +28,8 @@ Place CellIndex::Locate(const Found& found) {
   return place;
 }
 
-void SheetWriter::Cell(std::uint64_t row, std::uint64_t column, std::string_view text,
-                       std::string& out, std::uint64_t before) {
+std::uint64_t SheetWriter::Cell(std::uint64_t row, std::uint64_t column, std::string_view text,
+                                std::string& out, std::uint64_t before) {
   if (row != row_ || rows_ == 0) {
     if (rows_ != 0) out += '\n';
     ++rows_;
@@ -39,11 +39,13 @@ void SheetWriter::Cell(std::uint64_t row, std::uint64_t column, std::string_view
   const std::uint64_t tabs = column > column_ ? column - std::max<std::uint64_t>(column_, 1) : 1;
   out.append(column_ == 0 && column == 1 ? 0 : tabs, '\t');
   column_ = column;
-  index_.Add(before + out.size(), row, column);
+  const std::uint64_t start = before + out.size();
+  index_.Add(start, row, column);
   // A cell stays on its line and in its column whatever it holds.
   for (const char c : text.substr(0, kLongestCell)) {
     out += c == '\t' || c == '\n' || c == '\r' ? ' ' : c == '"' ? '\'' : c;
   }
+  return start;
 }
 
 namespace {
@@ -55,13 +57,6 @@ struct Vocabulary {
 };
 constexpr Vocabulary kWordVocabulary{{"p", ""}, {"t", "delText"}};
 constexpr Vocabulary kOpenDocumentVocabulary{{"p", "h"}, {"", ""}};
-
-// Where a stretch of a part's text lies in its XML.
-struct Segment {
-  std::uint64_t text;
-  std::uint64_t xml;
-  std::uint64_t length;
-};
 
 // A part of a document as text, a line per paragraph.
 class PartText final : public XmlReader, public XmlTextStream, public Locator {

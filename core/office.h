@@ -6,7 +6,9 @@
 // paragraphs as lines.
 #pragma once
 
+#include <charconv>
 #include <deque>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -23,6 +25,12 @@ std::unique_ptr<Level> OpenOffice(std::unique_ptr<ZipFile> zip, Walk& walk,
                                   std::string_view& format, std::string& error);
 
 std::unique_ptr<Level> OpenXlsx(std::unique_ptr<ZipFile> zip, Walk& walk, std::string& error);
+// Redacts a workbook's sheets and shared strings as their text shows them:
+// the new contents of each member it changed, by name. A number that held
+// a SIN becomes a text cell with the hidden digits.
+bool RedactXlsx(ZipFile& zip, const RedactOptions& options, Walk& walk,
+                std::map<std::string, std::string>& changed, std::uint64_t& redacted,
+                std::string& error);
 std::unique_ptr<Level> OpenOds(std::unique_ptr<ZipFile> zip, Walk& walk, std::string& error);
 
 // The kind of Office or OpenDocument file a zip's members make ("docx",
@@ -70,9 +78,10 @@ class SheetWriter {
     column_ = 0;
   }
   // Writes a cell at row and column (from 1) into out, which follows
-  // `before` bytes of the text already written.
-  void Cell(std::uint64_t row, std::uint64_t column, std::string_view text, std::string& out,
-            std::uint64_t before);
+  // `before` bytes of the text already written; returns where in the text
+  // the cell's text starts.
+  std::uint64_t Cell(std::uint64_t row, std::uint64_t column, std::string_view text,
+                     std::string& out, std::uint64_t before);
 
  private:
   CellIndex& index_;
@@ -81,10 +90,59 @@ class SheetWriter {
   std::uint64_t column_ = 0;  // its last column written
 };
 
+// Where a stretch of a part's text lies in its XML.
+struct Segment {
+  std::uint64_t text;
+  std::uint64_t xml;
+  std::uint64_t length;
+};
+
 // The most rows and columns a sheet has, in either format.
 inline constexpr std::uint64_t kMostRows = 1048576;
 inline constexpr std::uint64_t kMostColumns = 16384;
 // The most text kept of one cell: a spreadsheet's own limit.
 inline constexpr std::size_t kLongestCell = 32767;
+
+// A sheet being read into text, with the index of its cells.
+class SheetText : public XmlReader, public XmlTextStream {
+ public:
+  SheetText(Bytes& input, Walk& walk)
+      : XmlReader(input, walk.budget),
+        XmlTextStream(static_cast<XmlReader&>(*this), walk.options.limits),
+        writer_(index_) {}
+  CellIndex& Index() { return index_; }
+
+ protected:
+  // Writes a cell; returns where its text starts, or nothing when it has none.
+  std::optional<std::uint64_t> Cell(std::uint64_t row, std::uint64_t column,
+                                    std::string_view text) {
+    if (text.empty() || Full()) return std::nullopt;
+    // Cells well behind the text read so far are past any match.
+    constexpr std::uint64_t kBehind = std::uint64_t{1} << 20;
+    if (Written() > kBehind) index_.Forget(Written() - kBehind);
+    return writer_.Cell(row, column, text, Out(), Written());
+  }
+  void NewSheet(std::string name) {
+    Restart();
+    SetContext("sheet " + name + ": ");
+    index_.Clear();
+    index_.SetSheet(std::move(name));
+    writer_.Reset();
+  }
+
+ private:
+  CellIndex index_;
+  SheetWriter writer_;
+};
+
+inline std::uint64_t ParseCount(std::optional<std::string_view> text, std::uint64_t fallback,
+                                std::uint64_t most) {
+  std::uint64_t value = 0;
+  if (!text ||
+      std::from_chars(text->data(), text->data() + text->size(), value).ec != std::errc{}) {
+    return fallback;
+  }
+  return std::clamp<std::uint64_t>(value, 1, most);
+}
 
 }  // namespace mivaro::detail

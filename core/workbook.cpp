@@ -3,54 +3,17 @@
 // shown through their cells' formats) and .ods (every sheet in content.xml,
 // each cell's text as shown). A number is written with the digits a person
 // sees: 46454286 in a cell formatted "000 000 000" is "046 454 286".
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <map>
+#include <set>
 
 #include "core/office.h"
 
 namespace mivaro::detail {
 namespace {
-
-// A sheet being read into text, with the index of its cells.
-class SheetText : public XmlReader, public XmlTextStream {
- public:
-  SheetText(Bytes& input, Walk& walk)
-      : XmlReader(input, walk.budget),
-        XmlTextStream(static_cast<XmlReader&>(*this), walk.options.limits),
-        writer_(index_) {}
-  CellIndex& Index() { return index_; }
-
- protected:
-  void Cell(std::uint64_t row, std::uint64_t column, std::string_view text) {
-    if (text.empty() || Full()) return;
-    // Cells well behind the text read so far are past any match.
-    constexpr std::uint64_t kBehind = std::uint64_t{1} << 20;
-    if (Written() > kBehind) index_.Forget(Written() - kBehind);
-    writer_.Cell(row, column, text, Out(), Written());
-  }
-  void NewSheet(std::string name) {
-    Restart();
-    SetContext("sheet " + name + ": ");
-    index_.Clear();
-    index_.SetSheet(std::move(name));
-    writer_.Reset();
-  }
-
- private:
-  CellIndex index_;
-  SheetWriter writer_;
-};
-
-std::uint64_t ParseCount(std::optional<std::string_view> text, std::uint64_t fallback,
-                         std::uint64_t most) {
-  std::uint64_t value = 0;
-  if (!text ||
-      std::from_chars(text->data(), text->data() + text->size(), value).ec != std::errc{}) {
-    return fallback;
-  }
-  return std::clamp<std::uint64_t>(value, 1, most);
-}
 
 // "C5": column 3, row 5; nothing when the reference is missing or odd.
 bool ParseReference(std::optional<std::string_view> reference, std::uint64_t& row,
@@ -123,10 +86,15 @@ class SharedStrings final : public XmlReader {
  public:
   SharedStrings(Bytes& input, Walk& walk) : XmlReader(input, walk.budget), walk_(walk) {}
   std::vector<std::string> strings;
+  // Where each string's stretches lie in the XML, when asked for.
+  std::vector<std::vector<Segment>>* maps = nullptr;
 
  private:
   void Start(std::string_view name, const XML_Char**) override {
-    if (name == "si") current_.clear();
+    if (name == "si") {
+      current_.clear();
+      if (maps != nullptr) maps->emplace_back();
+    }
     if (name == "t") ++inText_;
     if (name == "rPh") ++inPhonetic_;
   }
@@ -145,7 +113,13 @@ class SharedStrings final : public XmlReader {
     }
   }
   void Characters(std::string_view text) override {
-    if (inText_ > 0 && inPhonetic_ == 0 && current_.size() < kLongestCell) current_ += text;
+    if (inText_ == 0 || inPhonetic_ != 0 || current_.size() >= kLongestCell) return;
+    if (maps != nullptr && !maps->empty()) {
+      if (const std::optional<std::uint64_t> raw = RawAt(text.size())) {
+        maps->back().push_back({current_.size(), *raw, text.size()});
+      }
+    }
+    current_ += text;
   }
 
  public:
@@ -200,9 +174,23 @@ class WorkbookParts final : public XmlReader {
   bool inCellFormats_ = false;
 };
 
+// Where a cell's text came from, kept when a sheet is to be redacted.
+struct CellSource {
+  std::uint64_t text = 0;            // where its text starts in the sheet's text
+  std::string type;                  // its t attribute: "s" shared, "n" number, ...
+  std::size_t shared = 0;            // "s": the string's index
+  std::uint64_t start = 0, end = 0;  // the <c> element's bytes in the XML
+  std::vector<Segment> segments;     // its own characters' places in the XML
+  std::string shown;                 // "n": the number as shown
+  std::string reference, style;      // its r and s attributes
+  bool hidden = false;               // "n": shown has digits hidden
+};
+
 // An .xlsx sheet's cells.
 class XlsxSheet final : public SheetText {
  public:
+  // Keeps, as it reads, where each cell's text came from.
+  void RecordInto(std::vector<CellSource>& sources) { sources_ = &sources; }
   XlsxSheet(Bytes& input, Walk& walk, std::string name, const std::vector<std::string>& strings,
             const std::vector<std::string>& formats)
       : SheetText(input, walk), strings_(strings), formats_(formats) {
@@ -220,6 +208,12 @@ class XlsxSheet final : public SheetText {
       type_ = Attribute(attributes, "t").value_or("n");
       style_ = ParseCount(Attribute(attributes, "s"), 0, formats_.size() + 1);
       value_.clear();
+      source_ = CellSource{};
+      source_.start = EventBytes().first;
+      if (sources_ != nullptr) {
+        source_.reference = Attribute(attributes, "r").value_or("");
+        source_.style = Attribute(attributes, "s").value_or("");
+      }
     } else if (name == "v" || name == "t") {
       reading_ = true;
     }
@@ -227,20 +221,36 @@ class XlsxSheet final : public SheetText {
   void End(std::string_view name) override {
     if (name == "v" || name == "t") reading_ = false;
     if (name != "c") return;
+    std::optional<std::uint64_t> at;
     if (type_ == "s") {
       std::size_t index = 0;
       if (std::from_chars(value_.data(), value_.data() + value_.size(), index).ec == std::errc{} &&
           index < strings_.size()) {
-        Cell(row_, column_, strings_[index]);
+        at = Cell(row_, column_, strings_[index]);
+        source_.shared = index;
       }
     } else if (type_ == "n") {
-      Cell(row_, column_, ShowNumber(value_, style_ < formats_.size() ? formats_[style_] : ""));
+      source_.shown = ShowNumber(value_, style_ < formats_.size() ? formats_[style_] : "");
+      at = Cell(row_, column_, source_.shown);
     } else {
-      Cell(row_, column_, value_);
+      at = Cell(row_, column_, value_);
+    }
+    if (sources_ != nullptr && at) {
+      const auto [start, count] = EventBytes();
+      source_.text = *at;
+      source_.type = type_;
+      source_.end = start + count;
+      sources_->push_back(std::move(source_));
     }
   }
   void Characters(std::string_view text) override {
-    if (reading_ && value_.size() < kLongestCell) value_ += text;
+    if (!reading_ || value_.size() >= kLongestCell) return;
+    if (sources_ != nullptr) {
+      if (const std::optional<std::uint64_t> raw = RawAt(text.size())) {
+        source_.segments.push_back({value_.size(), *raw, text.size()});
+      }
+    }
+    value_ += text;
   }
 
   const std::vector<std::string>& strings_;
@@ -251,6 +261,8 @@ class XlsxSheet final : public SheetText {
   std::size_t style_ = 0;
   std::string value_;
   bool reading_ = false;
+  std::vector<CellSource>* sources_ = nullptr;
+  CellSource source_;
 };
 
 std::string Resolve(std::string_view target) {
@@ -258,217 +270,211 @@ std::string Resolve(std::string_view target) {
   return "xl/" + std::string(target);
 }
 
+// What the sheets of a workbook need: where they are, the shared strings
+// and the cells' number formats.
+struct Workbook {
+  std::vector<std::pair<std::string, std::string>> sheets;  // name, member
+  std::vector<std::string> strings;
+  std::vector<std::vector<Segment>> stringMaps;  // when asked for
+  std::vector<std::string> formats;
+};
+
+void ReadPart(ZipFile& zip, Walk& walk, const char* path, WorkbookParts::Part part,
+              WorkbookFacts& facts, std::string& error) {
+  if (!error.empty()) return;
+  MemberBytes* bytes = zip.Read(path, error);
+  if (bytes == nullptr) {
+    error = std::string(path) + ": " + error;
+    return;
+  }
+  WorkbookParts parts(*bytes, walk, part, facts);
+  if (!parts.ParseAll()) error = std::string(path) + ": " + parts.Error();
+}
+
+bool ReadWorkbook(ZipFile& zip, Walk& walk, bool mapStrings, Workbook& book, std::string& error) {
+  WorkbookFacts facts;
+  ReadPart(zip, walk, "xl/workbook.xml", WorkbookParts::Part::Workbook, facts, error);
+  ReadPart(zip, walk, "xl/_rels/workbook.xml.rels", WorkbookParts::Part::Relations, facts, error);
+  if (zip.Has("xl/styles.xml")) {
+    ReadPart(zip, walk, "xl/styles.xml", WorkbookParts::Part::Styles, facts, error);
+  }
+  if (!error.empty()) return false;
+  for (const auto& [name, id] : facts.sheets) {
+    for (const auto& [relation, target] : facts.targets) {
+      if (relation == id) book.sheets.emplace_back(name, Resolve(target));
+    }
+  }
+  for (const std::string& id : facts.cellFormats) {
+    std::string code = id == "1" ? "0" : "";
+    for (const auto& [formatId, formatCode] : facts.formats) {
+      if (formatId == id) code = formatCode;
+    }
+    book.formats.push_back(std::move(code));
+  }
+  if (!zip.Has("xl/sharedStrings.xml")) return true;
+  MemberBytes* bytes = zip.Read("xl/sharedStrings.xml", error);
+  if (bytes == nullptr) return false;
+  SharedStrings shared(*bytes, walk);
+  if (mapStrings) shared.maps = &book.stringMaps;
+  while (!shared.full_) {
+    const XmlReader::Step step = shared.Parse();
+    if (step == XmlReader::Step::Ended) break;
+    if (step == XmlReader::Step::Failed) {
+      error = "xl/sharedStrings.xml: " + shared.Error();
+      return false;
+    }
+  }
+  if (shared.full_) {
+    error = "its strings need more than the memory limit of " +
+            std::to_string(walk.budget.Most() >> 20) + " MiB";
+    return false;
+  }
+  book.strings = std::move(shared.strings);
+  return true;
+}
+
 class XlsxLevel final : public Level {
  public:
   XlsxLevel(std::unique_ptr<ZipFile> zip, Walk& walk) : zip_(std::move(zip)), walk_(walk) {}
 
-  bool Open(std::string& error) {
-    WorkbookFacts facts;
-    ReadPart("xl/workbook.xml", WorkbookParts::Part::Workbook, facts, error);
-    ReadPart("xl/_rels/workbook.xml.rels", WorkbookParts::Part::Relations, facts, error);
-    if (zip_->Has("xl/styles.xml")) {
-      ReadPart("xl/styles.xml", WorkbookParts::Part::Styles, facts, error);
-    }
-    if (!error.empty()) return false;
-    for (const auto& [name, id] : facts.sheets) {
-      for (const auto& [relation, target] : facts.targets) {
-        if (relation == id) sheets_.emplace_back(name, Resolve(target));
-      }
-    }
-    {
-      for (const std::string& id : facts.cellFormats) {
-        std::string code = id == "1" ? "0" : "";
-        for (const auto& [formatId, formatCode] : facts.formats) {
-          if (formatId == id) code = formatCode;
-        }
-        formats_.push_back(std::move(code));
-      }
-    }
-    if (zip_->Has("xl/sharedStrings.xml")) {
-      MemberBytes* bytes = zip_->Read("xl/sharedStrings.xml", error);
-      if (bytes == nullptr) return false;
-      SharedStrings shared(*bytes, walk_);
-      while (!shared.full_) {
-        const XmlReader::Step step = shared.Parse();
-        if (step == XmlReader::Step::Ended) break;
-        if (step == XmlReader::Step::Failed) {
-          error = "xl/sharedStrings.xml: " + shared.Error();
-          return false;
-        }
-      }
-      if (shared.full_) {
-        error = "its strings need more than the memory limit of " +
-                std::to_string(walk_.budget.Most() >> 20) + " MiB";
-        return false;
-      }
-      strings_ = std::move(shared.strings);
-    }
-    return error.empty();
-  }
+  bool Open(std::string& error) { return ReadWorkbook(*zip_, walk_, false, book_, error); }
 
   std::optional<Member> Next() override {
-    if (next_ == sheets_.size()) return std::nullopt;
-    const auto& [name, path] = sheets_[next_++];
+    if (next_ == book_.sheets.size()) return std::nullopt;
+    const auto& [name, path] = book_.sheets[next_++];
     sheet_.reset();
     std::string error;
     MemberBytes* bytes = zip_->Read(path, error);
     if (bytes == nullptr) {
       return Member::Failure("", "sheet " + name + ": " + error);
     }
-    sheet_ = std::make_unique<XlsxSheet>(*bytes, walk_, name, strings_, formats_);
+    sheet_ = std::make_unique<XlsxSheet>(*bytes, walk_, name, book_.strings, book_.formats);
     return Member::OfText("", sheet_.get(), &sheet_->Index());
   }
 
  private:
-  void ReadPart(const char* path, WorkbookParts::Part part, WorkbookFacts& facts,
-                std::string& error) {
-    if (!error.empty()) return;
-    MemberBytes* bytes = zip_->Read(path, error);
-    if (bytes == nullptr) {
-      error = std::string(path) + ": " + error;
-      return;
-    }
-    WorkbookParts parts(*bytes, walk_, part, facts);
-    if (!parts.ParseAll()) error = std::string(path) + ": " + parts.Error();
-  }
-
   std::unique_ptr<ZipFile> zip_;
   Walk& walk_;
-  std::vector<std::pair<std::string, std::string>> sheets_;  // name, member
-  std::vector<std::string> strings_;
-  std::vector<std::string> formats_;
+  Workbook book_;
   std::size_t next_ = 0;
   std::unique_ptr<XlsxSheet> sheet_;
 };
 
-// An .ods file's sheets, all in content.xml: the reader pauses at each
-// sheet's start and end, so that each is a text of its own.
-class OdsSheets final : public SheetText {
+// Writes '*' over the digits a match hides, in the text it came from.
+class SheetRedaction {
  public:
-  OdsSheets(Bytes& input, Walk& walk) : SheetText(input, walk) {}
+  SheetRedaction(std::vector<CellSource>& cells, std::string& xml,
+                 std::vector<std::set<std::size_t>>& strings)
+      : cells_(cells), xml_(xml), strings_(strings) {}
 
-  // Parses on to the next sheet's start; false at the end, or on failure
-  // with error saying why.
-  bool FindSheet(std::string& error) {
-    found_ = false;
-    while (!found_) {
-      const Step step = Parse();
-      if (step == Step::Failed) error = XmlReader::Error();
-      if (step == Step::Failed || step == Step::Ended) return false;
-    }
-    return true;
-  }
-  const std::string& Name() const { return name_; }
-
- private:
-  void Start(std::string_view name, const XML_Char** attributes) override {
-    if (name == "table" && ++tables_ == 1) {
-      name_ = Attribute(attributes, "name").value_or("");
-      NewSheet(name_);
-      row_ = 0;
-      found_ = true;
-      Pause();
-    }
-    if (tables_ != 1) return;
-    if (name == "table-row") {
-      rowRepeat_ = ParseCount(Attribute(attributes, "number-rows-repeated"), 1, kMostRows);
-      column_ = 0;
-      cells_.clear();
-    } else if (name == "table-cell" || name == "covered-table-cell") {
-      cellRepeat_ = ParseCount(Attribute(attributes, "number-columns-repeated"), 1, kMostColumns);
-      text_.clear();
-      paragraphs_ = 0;
-      inCell_ = true;
-    } else if (inCell_ && (name == "p" || name == "h")) {
-      if (paragraphs_++ > 0) text_ += ' ';
-    } else if (inCell_ && name == "s") {
-      text_.append(ParseCount(Attribute(attributes, "c"), 1, 100), ' ');
-    } else if (inCell_ && (name == "tab" || name == "line-break")) {
-      text_ += ' ';
+  // Hides one character of a cell's text, at pos from the cell's start.
+  void Hide(CellSource& cell, std::size_t pos) {
+    if (cell.type == "s") {
+      strings_[cell.shared].insert(pos);
+    } else if (cell.type == "n") {
+      if (pos < cell.shown.size()) cell.shown[pos] = '*';
+      cell.hidden = true;
+    } else if (!HideAt(cell.segments, pos, xml_)) {
+      unmapped_ = true;
     }
   }
+  bool Unmapped() const { return unmapped_; }
 
-  void End(std::string_view name) override {
-    if (name == "table" && tables_ > 0 && --tables_ == 0) Pause();
-    if (tables_ != 1) return;
-    if (name == "table-cell" || name == "covered-table-cell") {
-      if (!text_.empty()) cells_.push_back({column_ + 1, cellRepeat_, text_});
-      column_ = std::min(column_ + cellRepeat_, kMostColumns);
-      inCell_ = false;
-    } else if (name == "table-row") {
-      if (cells_.empty()) {
-        row_ = std::min(row_ + rowRepeat_, kMostRows);
-        return;
-      }
-      for (std::uint64_t repeat = 0; repeat < rowRepeat_ && !Full(); ++repeat) {
-        ++row_;
-        for (const RepeatedCell& cell : cells_) {
-          for (std::uint64_t k = 0; k < cell.repeat && cell.column + k <= kMostColumns; ++k) {
-            Cell(row_, cell.column + k, cell.text);
-          }
-        }
+  // Hides the character at pos of a text whose stretches lie as segments say.
+  static bool HideAt(const std::vector<Segment>& segments, std::size_t pos, std::string& xml) {
+    for (const Segment& segment : segments) {
+      if (pos >= segment.text && pos < segment.text + segment.length) {
+        xml[segment.xml + (pos - segment.text)] = '*';
+        return true;
       }
     }
+    return false;
   }
 
-  void Characters(std::string_view text) override {
-    if (inCell_ && paragraphs_ > 0 && text_.size() < kLongestCell) text_ += text;
-  }
-
-  struct RepeatedCell {
-    std::uint64_t column;
-    std::uint64_t repeat;
-    std::string text;
-  };
-  std::string name_;
-  bool found_ = false;
-  int tables_ = 0;
-  std::uint64_t row_ = 0;
-  std::uint64_t rowRepeat_ = 1;
-  std::uint64_t column_ = 0;
-  std::uint64_t cellRepeat_ = 1;
-  std::vector<RepeatedCell> cells_;  // the row's cells with text
-  std::string text_;
-  int paragraphs_ = 0;
-  bool inCell_ = false;
-};
-
-class OdsLevel final : public Level {
- public:
-  OdsLevel(std::unique_ptr<ZipFile> zip, Walk& walk) : zip_(std::move(zip)), walk_(walk) {}
-  bool Open(std::string& error) {
-    MemberBytes* bytes = zip_->Read("content.xml", error);
-    if (bytes == nullptr) return false;
-    sheets_ = std::make_unique<OdsSheets>(*bytes, walk_);
-    return true;
-  }
-  std::optional<Member> Next() override {
-    std::string error;
-    if (sheets_->FindSheet(error)) {
-      return Member::OfText("", sheets_.get(), &sheets_->Index());
+  // Numbers that held a SIN become text cells with the hidden digits.
+  void RewriteNumbers() {
+    for (auto cell = cells_.rbegin(); cell != cells_.rend(); ++cell) {
+      if (!cell->hidden) continue;
+      std::string replaced = "<c r=\"" + cell->reference + "\"";
+      if (!cell->style.empty()) replaced += " s=\"" + cell->style + "\"";
+      replaced += " t=\"inlineStr\"><is><t>" + cell->shown + "</t></is></c>";
+      xml_.replace(cell->start, cell->end - cell->start, replaced);
     }
-    if (error.empty() || failed_) return std::nullopt;
-    failed_ = true;
-    return Member::Failure("", "content.xml: " + error);
   }
 
  private:
-  std::unique_ptr<ZipFile> zip_;
-  Walk& walk_;
-  std::unique_ptr<OdsSheets> sheets_;
-  bool failed_ = false;
+  std::vector<CellSource>& cells_;
+  std::string& xml_;
+  std::vector<std::set<std::size_t>>& strings_;
+  bool unmapped_ = false;
 };
 
 }  // namespace
 
-std::unique_ptr<Level> OpenXlsx(std::unique_ptr<ZipFile> zip, Walk& walk, std::string& error) {
-  auto level = std::make_unique<XlsxLevel>(std::move(zip), walk);
-  if (!level->Open(error)) return nullptr;
-  return level;
+bool RedactXlsx(ZipFile& zip, const RedactOptions& options, Walk& walk,
+                std::map<std::string, std::string>& changed, std::uint64_t& redacted,
+                std::string& error) {
+  Workbook book;
+  if (!ReadWorkbook(zip, walk, true, book, error)) return false;
+  std::vector<std::set<std::size_t>> strings(book.strings.size());
+  for (const auto& [name, path] : book.sheets) {
+    Held held;
+    std::optional<std::string> xml = zip.ReadWhole(path, held, error);
+    if (!xml) return (error = "sheet " + name + ": " + error), false;
+    MemoryBytes bytes(*xml);
+    XlsxSheet sheet(bytes, walk, name, book.strings, book.formats);
+    std::vector<CellSource> cells;
+    sheet.RecordInto(cells);
+    std::string text;
+    char block[16384];
+    while (const std::size_t got = sheet.Read(block)) text.append(block, got);
+    if (sheet.XmlTextStream::Failure() != ReadFailure::None) {
+      return (error = std::string(sheet.XmlTextStream::Error())), false;
+    }
+    std::string edited = *xml;
+    SheetRedaction redaction(cells, edited, strings);
+    std::uint64_t found = 0;
+    Searcher({.minimum = options.minimum}).Search(text, [&](const Found& match) {
+      std::string hidden(match.text);
+      RedactDigits(hidden.data(), hidden.size(), options.allDigits);
+      const auto cell = std::upper_bound(
+          cells.begin(), cells.end(), match.match.offset,
+          [](std::uint64_t offset, const CellSource& each) { return offset < each.text; });
+      if (cell == cells.begin()) return;
+      for (std::size_t i = 0; i < hidden.size(); ++i) {
+        if (hidden[i] == '*' && match.text[i] != '*') {
+          redaction.Hide(*std::prev(cell), match.match.offset + i - std::prev(cell)->text);
+        }
+      }
+      ++found;
+    });
+    if (redaction.Unmapped()) {
+      return (error = "sheet " + name + ": a digit of a SIN is written as a character reference"),
+             false;
+    }
+    redaction.RewriteNumbers();
+    redacted += found;
+    if (found != 0) changed[path] = std::move(edited);
+  }
+  if (std::all_of(strings.begin(), strings.end(), [](const auto& each) { return each.empty(); })) {
+    return true;
+  }
+  Held held;
+  std::optional<std::string> xml = zip.ReadWhole("xl/sharedStrings.xml", held, error);
+  if (!xml) return false;
+  for (std::size_t k = 0; k < strings.size(); ++k) {
+    for (const std::size_t pos : strings[k]) {
+      if (k >= book.stringMaps.size() || !SheetRedaction::HideAt(book.stringMaps[k], pos, *xml)) {
+        return (error = "a shared string's digit is written as a character reference"), false;
+      }
+    }
+  }
+  changed["xl/sharedStrings.xml"] = std::move(*xml);
+  return true;
 }
 
-std::unique_ptr<Level> OpenOds(std::unique_ptr<ZipFile> zip, Walk& walk, std::string& error) {
-  auto level = std::make_unique<OdsLevel>(std::move(zip), walk);
+std::unique_ptr<Level> OpenXlsx(std::unique_ptr<ZipFile> zip, Walk& walk, std::string& error) {
+  auto level = std::make_unique<XlsxLevel>(std::move(zip), walk);
   if (!level->Open(error)) return nullptr;
   return level;
 }

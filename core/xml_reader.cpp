@@ -150,6 +150,12 @@ void XmlReader::Pause() {
   XML_StopParser(parser_, XML_TRUE);
 }
 
+std::pair<std::uint64_t, std::uint64_t> XmlReader::EventBytes() const {
+  const XML_Index at = XML_GetCurrentByteIndex(parser_);
+  return {at < 0 ? 0 : static_cast<std::uint64_t>(at),
+          static_cast<std::uint64_t>(std::max(0, XML_GetCurrentByteCount(parser_)))};
+}
+
 std::optional<std::uint64_t> XmlReader::RawAt(std::size_t length) const {
   if (XML_GetCurrentByteCount(parser_) != static_cast<int>(length)) return std::nullopt;
   const XML_Index at = XML_GetCurrentByteIndex(parser_);

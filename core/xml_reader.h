@@ -47,6 +47,8 @@ class XmlReader {
   // Where the current event's bytes start in the XML, when they are the
   // length given: characters written as they are, not as references.
   std::optional<std::uint64_t> RawAt(std::size_t length) const;
+  // Where the current event's bytes start in the XML, and how many they are.
+  std::pair<std::uint64_t, std::uint64_t> EventBytes() const;
 
  private:
   static void OnStart(void* self, const XML_Char* name, const XML_Char** attributes);

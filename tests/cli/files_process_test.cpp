@@ -244,7 +244,8 @@ TEST(RedactInsideFiles, WritesTheSameFormatWithEverySinHiddenOrNothing) {
       {"letter.docx", "unzip -Z1 {}", 0, "redacted 2 SINs"},
       {"letter.odt", "unzip -Z1 {}", 0, "redacted 2 SINs"},
       {"letter.pdf", "", 2, "a PDF cannot be redacted by rewriting its text"},
-      {"book.xlsx", "", 2, "redacting inside xlsx workbooks is not supported yet"},
+      {"book.xlsx", "unzip -Z1 {}", 0, "redacted 2 SINs"},
+      {"book.ods", "", 2, "redacting inside ods workbooks is not supported yet"},
       {"laughs.docx", "", 2, "document type declaration"},
       {"locked.zip", "", 2, "app.log: encrypted; nothing written"},
   };
@@ -272,18 +273,25 @@ TEST(RedactInsideFiles, WritesTheSameFormatWithEverySinHiddenOrNothing) {
 }
 
 // LibreOffice opens a redacted document and shows the masked number, split
-// across runs as it was.
-TEST(RedactInsideFiles, LeavesADocumentLibreOfficeReads) {
+// across runs as it was; and a workbook, whose number became text.
+TEST(RedactInsideFiles, LeavesFilesLibreOfficeReads) {
   const std::string folder = TempPath("office");
-  const std::string out = folder + "/letter.odt";
   ASSERT_EQ(std::system(("mkdir -p '" + folder + "'").c_str()), 0);
-  ASSERT_EQ(RunCli({"redact", std::string(MIVARO_TEST_FILES) + "/letter.odt", "-o", out}).status,
-            0);
-  Printed("cd '" + folder + "' && soffice -env:UserInstallation=file://" + folder +
-          "/profile --headless --convert-to txt:Text letter.odt >/dev/null 2>&1");
-  const std::string text = ReadFile(folder + "/letter.txt");
-  EXPECT_NE(text.find("Your SIN: *** *** 286"), std::string::npos) << text;
-  EXPECT_EQ(text.find("454"), std::string::npos) << text;
+  for (const char* file : {"letter.odt", "book.xlsx"}) {
+    ASSERT_EQ(
+        RunCli({"redact", std::string(MIVARO_TEST_FILES) + "/" + file, "-o", folder + "/" + file})
+            .status,
+        0);
+  }
+  const std::string office = "cd '" + folder + "' && soffice -env:UserInstallation=file://" +
+                             folder + "/profile " + "--headless --convert-to ";
+  Printed(office + "txt:Text letter.odt >/dev/null 2>&1");
+  Printed(office + "csv book.xlsx >/dev/null 2>&1");
+  const std::string letter = ReadFile(folder + "/letter.txt");
+  EXPECT_NE(letter.find("Your SIN: *** *** 286"), std::string::npos) << letter;
+  EXPECT_EQ(letter.find("454"), std::string::npos) << letter;
+  // The first sheet, as LibreOffice shows it.
+  EXPECT_EQ(ReadFile(folder + "/book.csv"), "Name,SIN\nAnn,*** *** 286\n");
   Printed("rm -rf '" + folder + "'");
 }
 
