@@ -25,6 +25,8 @@ namespace mivaro {
 namespace detail {
 namespace {
 
+using namespace std::string_view_literals;
+
 // Where redacted bytes go: a descriptor, or memory taken from the budget.
 class Output {
  public:
@@ -360,12 +362,12 @@ bool FileRedactor::RedactZip(Bytes& in, Output& out, unsigned depth, std::string
   ZipFile zip(Input{.whole = whole.Bytes()}, walk_);
   if (!zip.Open(error)) return false;
   const std::string_view format = OfficeFormat(zip);
-  if (format == "ods") {
-    return Fail("redacting inside ods workbooks is not supported yet; nothing written", error);
-  }
   // A workbook's members are redacted together (its sheets share strings).
   std::map<std::string, std::string> changed;
   if (format == "xlsx" && !RedactXlsx(zip, options_, walk_, changed, redacted_, error)) {
+    return false;
+  }
+  if (format == "ods" && !RedactOds(zip, options_, walk_, changed, redacted_, error)) {
     return false;
   }
   const std::vector<std::string> parts =
@@ -429,6 +431,15 @@ bool FileRedactor::RedactMember(std::string_view format, const std::vector<std::
     done = ReadAll(bytes, xml, why);
     std::string text = xml.Bytes();
     done = done && RedactPart(text, format, options_, walk_, redacted_, why) && out.Put(text);
+  } else if (!format.empty() &&
+             (name == "Thumbnails/thumbnail.png" || name.starts_with("docProps/thumbnail."))) {
+    // The preview picture shows the first page, SINs and all: a blank one
+    // (one white pixel) takes its place.
+    static constexpr std::string_view kBlankPng =
+        "\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\0\x01\0\0\0\x01\x08\0\0\0\0\x3A\x7E\x9B"
+        "\x55\0\0\0\x0AIDAT\x78\x9C\x63\xF8\x0F\0\x01\x01\x01\0\xB1\x38\xF6\x14\0\0\0\0IEND"
+        "\xAE\x42\x60\x82"sv;
+    done = out.Put(kBlankPng);
   } else if (!format.empty()) {
     done = Copy(bytes, out, why);  // a document's pictures, styles, settings
   } else {

@@ -31,6 +31,11 @@ std::unique_ptr<Level> OpenXlsx(std::unique_ptr<ZipFile> zip, Walk& walk, std::s
 bool RedactXlsx(ZipFile& zip, const RedactOptions& options, Walk& walk,
                 std::map<std::string, std::string>& changed, std::uint64_t& redacted,
                 std::string& error);
+// Redacts an .ods workbook's content.xml as its sheets' text shows it; a
+// cell whose number showed a SIN becomes a text cell.
+bool RedactOds(ZipFile& zip, const RedactOptions& options, Walk& walk,
+               std::map<std::string, std::string>& changed, std::uint64_t& redacted,
+               std::string& error);
 std::unique_ptr<Level> OpenOds(std::unique_ptr<ZipFile> zip, Walk& walk, std::string& error);
 
 // The kind of Office or OpenDocument file a zip's members make ("docx",

@@ -245,7 +245,8 @@ TEST(RedactInsideFiles, WritesTheSameFormatWithEverySinHiddenOrNothing) {
       {"letter.odt", "unzip -Z1 {}", 0, "redacted 2 SINs"},
       {"letter.pdf", "", 2, "a PDF cannot be redacted by rewriting its text"},
       {"book.xlsx", "unzip -Z1 {}", 0, "redacted 2 SINs"},
-      {"book.ods", "", 2, "redacting inside ods workbooks is not supported yet"},
+      {"book.ods", "unzip -Z1 {}", 0, "redacted 2 SINs"},
+      {"mail.eml", "", 2, "redacting inside eml files is not supported yet"},
       {"laughs.docx", "", 2, "document type declaration"},
       {"locked.zip", "", 2, "app.log: encrypted; nothing written"},
   };
@@ -273,11 +274,11 @@ TEST(RedactInsideFiles, WritesTheSameFormatWithEverySinHiddenOrNothing) {
 }
 
 // LibreOffice opens a redacted document and shows the masked number, split
-// across runs as it was; and a workbook, whose number became text.
+// across runs as it was; and workbooks, whose number became text.
 TEST(RedactInsideFiles, LeavesFilesLibreOfficeReads) {
   const std::string folder = TempPath("office");
   ASSERT_EQ(std::system(("mkdir -p '" + folder + "'").c_str()), 0);
-  for (const char* file : {"letter.odt", "book.xlsx"}) {
+  for (const char* file : {"letter.odt", "book.xlsx", "book.ods"}) {
     ASSERT_EQ(
         RunCli({"redact", std::string(MIVARO_TEST_FILES) + "/" + file, "-o", folder + "/" + file})
             .status,
@@ -287,11 +288,15 @@ TEST(RedactInsideFiles, LeavesFilesLibreOfficeReads) {
                              folder + "/profile " + "--headless --convert-to ";
   Printed(office + "txt:Text letter.odt >/dev/null 2>&1");
   Printed(office + "csv book.xlsx >/dev/null 2>&1");
+  Printed("mkdir '" + folder + "/ods' && " + office + "csv --outdir ods book.ods >/dev/null 2>&1");
   const std::string letter = ReadFile(folder + "/letter.txt");
   EXPECT_NE(letter.find("Your SIN: *** *** 286"), std::string::npos) << letter;
   EXPECT_EQ(letter.find("454"), std::string::npos) << letter;
   // The first sheet, as LibreOffice shows it.
   EXPECT_EQ(ReadFile(folder + "/book.csv"), "Name,SIN\nAnn,*** *** 286\n");
+  EXPECT_EQ(ReadFile(folder + "/ods/book.csv"), "Name,SIN\nAnn,*** *** 286\n");
+  // The preview picture, which showed the first page, is one blank pixel.
+  EXPECT_EQ(Printed("unzip -p '" + folder + "/book.ods' Thumbnails/thumbnail.png | wc -c"), "67\n");
   Printed("rm -rf '" + folder + "'");
 }
 
