@@ -83,9 +83,9 @@ class Redact final : public Command {
             "were, so the output has the input's length and its encoding. Reads FILE, or "
             "standard input when FILE is absent or -; binary input is refused. A compressed "
             "file (gzip, bzip2, xz, zstd), an archive (tar, zip, 7z), a document (.docx, "
-            ".pptx, .odt, .odp) or a workbook (.xlsx, .ods) given as FILE is written again in "
-            "its format, each member's contents redacted and its name, times and mode kept; a "
-            "PDF is refused.")) {
+            ".pptx, .odt, .odp), a workbook (.xlsx, .ods) or mail (.eml, .mbox) given as FILE "
+            "is written again in its format, each member's contents redacted and its name, "
+            "times and mode kept; a PDF is refused.")) {
     command_->add_option("FILE", file_, "The text (default: standard input)");
     AddConfidenceOption(command_, options_.minimum);
     command_->add_flag("--all-digits", options_.allDigits, "Hide all nine digits");

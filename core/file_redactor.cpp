@@ -129,6 +129,10 @@ class FileRedactor {
         if (sniffed.kind == FileKind::Zip) return RedactZip(all, out, depth + 1, error);
         return RedactArchive(sniffed, all, out, depth + 1, error);
       }
+      case FileKind::Message:
+      case FileKind::Mailbox:
+        if (depth >= walk_.options.limits.depth) return Fail("nested too deep", error);
+        return RedactMailFile(sniffed.kind == FileKind::Mailbox, all, out, depth + 1, error);
       case FileKind::Pdf:
         return Fail(
             "a PDF cannot be redacted by rewriting its text: the text is drawn on the page; "
@@ -160,6 +164,10 @@ class FileRedactor {
   // Text as it is, or bytes with a NUL (binary: copied); UTF-16 would need
   // converting back, which a member of an archive is not given.
   bool RedactText(std::string_view head, Bytes& in, Output& out, std::string& error) {
+    if (head.starts_with("\xFF\xFE") || head.starts_with("\xFE\xFF")) {
+      return Fail("redacting UTF-16 text inside a file is not supported yet; nothing written",
+                  error);
+    }
     if (head.find('\0') != std::string_view::npos) return Copy(in, out, error);
     DecodingStream text(std::make_unique<Replayed>(std::string_view(), in),
                         SourceOptions{.encoding = "UTF-8", .sniffBinary = false});
@@ -175,6 +183,7 @@ class FileRedactor {
   bool RedactArchive(const Sniffed& sniffed, Bytes& in, Output& out, unsigned depth,
                      std::string& error);
   bool RedactZip(Bytes& in, Output& out, unsigned depth, std::string& error);
+  bool RedactMailFile(bool mailbox, Bytes& in, Output& out, unsigned depth, std::string& error);
   bool RedactMember(std::string_view format, const std::vector<std::string>& parts,
                     const std::string& name, Bytes& bytes, Output& out, unsigned depth,
                     std::string& error);
@@ -418,6 +427,25 @@ bool FileRedactor::RedactZip(Bytes& in, Output& out, unsigned depth, std::string
     return Fail(Why(writer.get(), "finishing"), error);
   }
   return true;
+}
+
+bool FileRedactor::RedactMailFile(bool mailbox, Bytes& in, Output& out, unsigned depth,
+                                  std::string& error) {
+  MemoryOutput whole(walk_.budget);
+  if (!ReadAll(in, whole, error)) return false;
+  const RedactBytes attachment = [&](std::string_view bytes, std::string& redacted,
+                                     std::string& why) {
+    MemoryBytes attached(bytes);
+    MemoryOutput rewritten(walk_.budget);
+    if (!Redact(attached, rewritten, depth, why)) return false;
+    redacted = rewritten.Bytes();
+    return true;
+  };
+  std::string mail;
+  if (!RedactMail(whole.Bytes(), mailbox, options_, walk_, attachment, mail, redacted_, error)) {
+    return false;
+  }
+  return out.Put(mail) || Fail("cannot write", error);
 }
 
 bool FileRedactor::RedactMember(std::string_view format, const std::vector<std::string>& parts,

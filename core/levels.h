@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -160,6 +161,16 @@ std::unique_ptr<Level> OpenZip(const Input& input, Walk& walk, std::string_view&
                                std::string& error);
 std::unique_ptr<Level> OpenPdf(const Input& input, Walk& walk, std::string& error);
 std::unique_ptr<Level> OpenMail(const Input& input, bool mailbox, Walk& walk, std::string& error);
+// Redacts bytes of any kind, as a file of their own: for what a container
+// holds.
+using RedactBytes =
+    std::function<bool(std::string_view bytes, std::string& redacted, std::string& error)>;
+// Writes mail (a message, or a mailbox) into out with the SINs of its
+// headers and text parts hidden, those parts written back as UTF-8 in their
+// own transfer encoding, and its attachments redacted as files.
+bool RedactMail(std::string_view whole, bool mailbox, const RedactOptions& options, Walk& walk,
+                const RedactBytes& attachment, std::string& out, std::uint64_t& redacted,
+                std::string& error);
 // Whether the program that reads PDFs is there to run.
 bool CanReadPdf(const std::string& program);
 

@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "core/levels.h"
+#include "mivaro/scan.h"
 
 namespace mivaro::detail {
 namespace {
@@ -191,7 +192,106 @@ class MailLevel final : public Level, public Locator {
   std::unique_ptr<DecodingStream> text_;
 };
 
+// Redacts a text in place; returns how many SINs it hid.
+std::uint64_t RedactText(std::string& text, const RedactOptions& options) {
+  Redactor redactor(options);
+  return redactor.RedactInPlace(text);
+}
+
+// Puts new content into a part, in its own transfer encoding.
+void Replace(GMimePart* part, const std::string& content) {
+  const GMimeContentEncoding encoding = g_mime_part_get_content_encoding(part);
+  GObjectPointer<GMimeStream> stream(
+      g_mime_stream_mem_new_with_buffer(content.data(), content.size()));
+  GObjectPointer<GMimeDataWrapper> wrapper(
+      g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
+  g_mime_part_set_content(part, wrapper.get());
+  g_mime_part_set_content_encoding(part, encoding);
+}
+
+// Redacts one message: its headers, its text parts (written back as UTF-8
+// in their own transfer encoding) and its attachments, as files.
+bool RedactMessage(GMimeMessage* message, const RedactOptions& options, Walk& walk,
+                   const RedactBytes& attachment, std::uint64_t& redacted, std::string& error) {
+  GMimeHeaderList* headers = g_mime_object_get_header_list(GMIME_OBJECT(message));
+  for (int i = 0; i < g_mime_header_list_get_count(headers); ++i) {
+    GMimeHeader* header = g_mime_header_list_get_header_at(headers, i);
+    const char* value = g_mime_header_get_value(header);
+    std::string text = value != nullptr ? value : "";
+    if (const std::uint64_t hidden = RedactText(text, options)) {
+      g_mime_header_set_value(header, nullptr, text.c_str(), "utf-8");
+      redacted += hidden;
+    }
+  }
+  GMimePartIter* parts = g_mime_part_iter_new(GMIME_OBJECT(message));
+  bool done = true;
+  do {
+    GMimeObject* current = g_mime_part_iter_get_current(parts);
+    if (current == nullptr || !GMIME_IS_PART(current)) continue;
+    GMimePart* part = GMIME_PART(current);
+    GMimeContentType* type = g_mime_object_get_content_type(current);
+    const bool text = type == nullptr || g_mime_content_type_is_type(type, "text", "*");
+    const bool attached = g_mime_part_is_attachment(part) || !text;
+    Decoded decoded;
+    if (!Decode(part, !attached, walk, decoded, error)) {
+      done = false;
+      break;
+    }
+    if (!attached) {
+      if (const std::uint64_t hidden = RedactText(decoded.bytes, options)) {
+        Replace(part, decoded.bytes);
+        g_mime_object_set_content_type_parameter(current, "charset", "utf-8");
+        redacted += hidden;
+      }
+      continue;
+    }
+    std::string rewritten;
+    if (!attachment(decoded.bytes, rewritten, error)) {
+      const char* name = g_mime_part_get_filename(part);
+      error = std::string(name != nullptr ? name : "an attachment") + ": " + error;
+      done = false;
+      break;
+    }
+    if (rewritten != decoded.bytes) Replace(part, rewritten);
+  } while (g_mime_part_iter_next(parts));
+  g_mime_part_iter_free(parts);
+  return done;
+}
+
 }  // namespace
+
+bool RedactMail(std::string_view whole, bool mailbox, const RedactOptions& options, Walk& walk,
+                const RedactBytes& attachment, std::string& out, std::uint64_t& redacted,
+                std::string& error) {
+  static std::once_flag started;
+  std::call_once(started, [] { g_mime_init(); });
+  GObjectPointer<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(whole.data(), whole.size()));
+  GObjectPointer<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
+  g_mime_parser_set_format(parser.get(), mailbox ? GMIME_FORMAT_MBOX : GMIME_FORMAT_MESSAGE);
+  GObjectPointer<GMimeStream> written(g_mime_stream_mem_new());
+  std::uint64_t messages = 0;
+  while (!g_mime_parser_eos(parser.get()) || messages == 0) {
+    GObjectPointer<GMimeMessage> message(g_mime_parser_construct_message(parser.get(), nullptr));
+    if (!message) {
+      if (messages != 0 && g_mime_parser_eos(parser.get())) break;
+      error = "damaged: not a message; nothing written";
+      return false;
+    }
+    ++messages;
+    if (!RedactMessage(message.get(), options, walk, attachment, redacted, error)) return false;
+    if (mailbox) {
+      char* marker = g_mime_parser_get_mbox_marker(parser.get());
+      const std::string line = std::string(marker != nullptr ? marker : "From -") + "\n";
+      g_free(marker);
+      g_mime_stream_write(written.get(), line.data(), line.size());
+    }
+    g_mime_object_write_to_stream(GMIME_OBJECT(message.get()), nullptr, written.get());
+    if (mailbox) g_mime_stream_write(written.get(), "\n", 1);
+  }
+  GByteArray* array = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(written.get()));
+  out.assign(reinterpret_cast<const char*>(array->data), array->len);
+  return true;
+}
 
 std::unique_ptr<Level> OpenMail(const Input& input, bool mailbox, Walk& walk, std::string& error) {
   auto level = std::make_unique<MailLevel>(walk);

@@ -311,6 +311,12 @@ class PlacingSink final : public mivaro::SearchSink {
   mivaro::Locator* locator_;
 };
 
+// Counts the matches it takes.
+struct CountingSink final : public mivaro::SearchSink {
+  void Matched(const mivaro::Found&) override { ++count; }
+  std::uint64_t count = 0;
+};
+
 // Opens the bytes as a file: compressed, archive, workbook, document (the
 // XML of each too, as a member), under small limits, and searches every
 // text, placing each match. No PDF reader is run.
@@ -330,6 +336,34 @@ void CheckOpened(std::string_view bytes) {
   }
 }
 
+// Redacts the bytes as a file, into memory files: whatever the input, it
+// ends, and a rewritten file scans with no SIN left at the least confidence
+// redacted.
+void CheckRedactedFile(std::string_view bytes) {
+  const int in = memfd_create("in", MFD_CLOEXEC);
+  const int out = memfd_create("out", MFD_CLOEXEC);
+  Require(in >= 0 && out >= 0);
+  Require(write(in, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()));
+  lseek(in, 0, SEEK_SET);
+  std::uint64_t redacted = 0;
+  std::string error;
+  if (mivaro::RedactFile(in, out, {.minimum = mivaro::Confidence::Low, .allDigits = true}, redacted,
+                         error)) {
+    lseek(out, 0, SEEK_SET);
+    mivaro::OpenOptions options;
+    options.pdftotext = "";
+    const std::unique_ptr<mivaro::Contents> contents = mivaro::OpenFile(out, "out", options);
+    mivaro::Searcher searcher({.minimum = mivaro::Confidence::Low});
+    CountingSink left;
+    while (const std::optional<mivaro::Entry> entry = contents->Next()) {
+      if (entry->kind == mivaro::EntryKind::Text) searcher.Search(*entry->text, left);
+    }
+    Require(left.count == 0);
+  }
+  close(in);
+  close(out);
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   CheckParsedEntry(input);
@@ -337,5 +371,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CheckAnnotate(input);
   CheckSearcher(input);
   CheckOpened(input);
+  if (!mivaro::FormatOf(input.substr(0, 512)).empty()) CheckRedactedFile(input);
   return 0;
 }

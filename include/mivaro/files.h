@@ -141,11 +141,11 @@ MIVARO_EXPORT std::string_view FormatOf(std::string_view head);
 /// an archive (tar, zip, 7z) with each member's name, times and mode kept and
 /// its contents redacted, archives inside it too, members that hold no
 /// text copied as they are. Returns false, saying why in error, for what it
-/// cannot rewrite (a PDF, whose text is drawn; mail, not yet) or cannot
-/// read; a document (.docx, .pptx, .odt, .odp) has its digits written over
-/// in its XML, a workbook (.xlsx, .ods) in its strings, its numbers that
-/// showed a SIN made text cells, and either's preview picture made blank; out may then hold a part,
-/// which the caller discards. redacted counts the SINs hidden.
+/// cannot rewrite (a PDF, whose text is drawn) or cannot read; mail keeps
+/// its parts' transfer encodings, its attachments redacted as files; a document (.docx, .pptx,
+/// .odt, .odp) has its digits written over in its XML, a workbook (.xlsx, .ods) in its strings, its
+/// numbers that showed a SIN made text cells, and either's preview picture made blank; out may then
+/// hold a part, which the caller discards. redacted counts the SINs hidden.
 MIVARO_EXPORT bool RedactFile(int in, int out, const RedactOptions& options,
                               std::uint64_t& redacted, std::string& error);
 

@@ -246,7 +246,9 @@ TEST(RedactInsideFiles, WritesTheSameFormatWithEverySinHiddenOrNothing) {
       {"letter.pdf", "", 2, "a PDF cannot be redacted by rewriting its text"},
       {"book.xlsx", "unzip -Z1 {}", 0, "redacted 2 SINs"},
       {"book.ods", "unzip -Z1 {}", 0, "redacted 2 SINs"},
-      {"mail.eml", "", 2, "redacting inside eml files is not supported yet"},
+      {"mail.eml", "grep -E '^Content-(Transfer-Encoding|Disposition):' {}", 0, "redacted 4 SINs"},
+      {"box.mbox", "grep -E '^(From |Content-Transfer-Encoding:)' {} | cut -c1-30", 0,
+       "redacted 8 SINs"},
       {"laughs.docx", "", 2, "document type declaration"},
       {"locked.zip", "", 2, "app.log: encrypted; nothing written"},
   };
