@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-// The C API of opened files: OpenFile's walk, each text searched, each
-// match placed, with no exception crossing it.
+// The C API of opened files (mivaro_search_file, which forwards here):
+// OpenFile's walk, each text searched, each match placed, with no exception
+// crossing it.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <cstring>
 
 #include "c_api_text.h"
+#include "core/files_entry.h"
 #include "mivaro/files.h"
 
 namespace {
@@ -54,10 +56,10 @@ class FileSink final : public mivaro::SearchSink {
 
 }  // namespace
 
-extern "C" {
+namespace mivaro::detail {
 
-int64_t mivaro_search_file(const char* path, mivaro_confidence minimum, mivaro_file_sink sink,
-                           void* context, uint64_t* unread, char* error, size_t size) {
+int64_t SearchFileHere(const char* path, mivaro_confidence minimum, mivaro_file_sink sink,
+                       void* context, uint64_t* unread, char* error, size_t size) {
   if (unread != nullptr) *unread = 0;
   CopyCut("", error, size);
   if (path == nullptr || !mivaro::detail::KnownConfidence(minimum)) {
@@ -95,4 +97,4 @@ int64_t mivaro_search_file(const char* path, mivaro_confidence minimum, mivaro_f
   }
 }
 
-}  // extern "C"
+}  // namespace mivaro::detail

@@ -8,13 +8,11 @@
 #include <cstring>
 #include <vector>
 
+#include "core/files_entry.h"
 #include "core/levels.h"
 #include "mivaro/files.h"
 
 namespace mivaro {
-
-Locator::~Locator() = default;
-Contents::~Contents() = default;
 
 namespace detail {
 namespace {
@@ -363,7 +361,8 @@ Sniffed Sniff(std::string_view head) {
 
 }  // namespace detail
 
-std::unique_ptr<Contents> OpenFile(int fd, std::string name, const OpenOptions& options) {
+std::unique_ptr<Contents> detail::OpenFileHere(int fd, std::string name,
+                                               const OpenOptions& options) {
   auto bytes = std::make_unique<detail::DescriptorBytes>(fd);
   detail::Input input;
   struct stat status {};
@@ -377,27 +376,10 @@ std::unique_ptr<Contents> OpenFile(int fd, std::string name, const OpenOptions& 
   return std::make_unique<detail::Walker>(std::move(bytes), input, std::move(name), options);
 }
 
-std::unique_ptr<Contents> OpenBytes(std::string_view bytes, std::string name,
-                                    const OpenOptions& options) {
+std::unique_ptr<Contents> detail::OpenBytesHere(std::string_view bytes, std::string name,
+                                                const OpenOptions& options) {
   return std::make_unique<detail::Walker>(std::make_unique<detail::MemoryBytes>(bytes),
                                           detail::Input{.whole = bytes}, std::move(name), options);
-}
-
-std::string CellName(std::uint64_t row, std::uint64_t column) {
-  std::string letters;
-  for (; column > 0; column = (column - 1) / 26) {
-    letters.insert(letters.begin(), static_cast<char>('A' + (column - 1) % 26));
-  }
-  return letters + std::to_string(row);
-}
-
-std::string JoinContainer(const std::vector<std::string>& container) {
-  std::string joined;
-  for (const std::string& name : container) {
-    if (!joined.empty()) joined += '!';
-    joined += name;
-  }
-  return joined;
 }
 
 }  // namespace mivaro

@@ -17,6 +17,7 @@
 #include <map>
 
 #include "core/archive_reader.h"
+#include "core/files_entry.h"
 #include "core/levels.h"
 #include "core/office.h"
 #include "mivaro/files.h"
@@ -480,8 +481,8 @@ bool FileRedactor::RedactMember(std::string_view format, const std::vector<std::
 }  // namespace
 }  // namespace detail
 
-bool RedactFile(int in, int out, const RedactOptions& options, std::uint64_t& redacted,
-                std::string& error) {
+bool detail::RedactFileHere(int in, int out, const RedactOptions& options, std::uint64_t& redacted,
+                            std::string& error) {
   const OpenOptions open;
   detail::Walk walk{open};
   detail::DescriptorBytes bytes(in);
@@ -492,7 +493,7 @@ bool RedactFile(int in, int out, const RedactOptions& options, std::uint64_t& re
   return done;
 }
 
-std::string_view FormatOf(std::string_view head) {
+std::string_view detail::FormatOfHere(std::string_view head) {
   return detail::Sniff(head).format;
 }
 
