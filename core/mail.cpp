@@ -6,6 +6,7 @@
 #include <gmime/gmime.h>
 
 #include <mutex>
+#include <vector>
 
 #include "core/levels.h"
 #include "mivaro/scan.h"
@@ -60,12 +61,53 @@ bool Decode(GMimePart* part, bool toUtf8, Walk& walk, Decoded& decoded, std::str
   return true;
 }
 
+// One piece of a message to read: a part, or the text a multipart holds
+// before its first part or after its last (where a message whose boundary
+// is damaged keeps all of its body).
+struct Piece {
+  enum class Kind { Part, Prologue, Epilogue };
+  GMimeObject* object;  // the part, or the multipart
+  std::string path;     // "1.2", "prologue", "1 epilogue"
+  Kind kind;
+};
+
+// A message's pieces, depth first, numbered as the parts are.
+void Collect(GMimeObject* object, const std::string& path, int depth, std::vector<Piece>& pieces) {
+  constexpr int kDeepest = 64;  // messages inside messages inside ...
+  if (object == nullptr || depth > kDeepest) return;
+  if (GMIME_IS_MULTIPART(object)) {
+    GMimeMultipart* multipart = GMIME_MULTIPART(object);
+    const std::string named = path.empty() ? "" : path + " ";
+    pieces.push_back({object, named + "prologue", Piece::Kind::Prologue});
+    for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i) {
+      const std::string child = (path.empty() ? "" : path + ".") + std::to_string(i + 1);
+      Collect(g_mime_multipart_get_part(multipart, i), child, depth + 1, pieces);
+    }
+    pieces.push_back({object, named + "epilogue", Piece::Kind::Epilogue});
+  } else if (GMIME_IS_MESSAGE_PART(object)) {
+    GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object));
+    if (inner != nullptr) Collect(g_mime_message_get_mime_part(inner), path, depth + 1, pieces);
+  } else if (GMIME_IS_PART(object)) {
+    pieces.push_back({object, path.empty() ? "1" : path, Piece::Kind::Part});
+  }
+}
+
+std::vector<Piece> PiecesOf(GMimeMessage* message) {
+  std::vector<Piece> pieces;
+  Collect(g_mime_message_get_mime_part(message), "", 0, pieces);
+  return pieces;
+}
+
+// A multipart's text before or after its parts.
+const char* MultipartText(const Piece& piece) {
+  GMimeMultipart* multipart = GMIME_MULTIPART(piece.object);
+  return piece.kind == Piece::Kind::Prologue ? g_mime_multipart_get_prologue(multipart)
+                                             : g_mime_multipart_get_epilogue(multipart);
+}
+
 class MailLevel final : public Level, public Locator {
  public:
   explicit MailLevel(Walk& walk) : walk_(walk) {}
-  ~MailLevel() override {
-    if (parts_ != nullptr) g_mime_part_iter_free(parts_);
-  }
   MailLevel(const MailLevel&) = delete;
   MailLevel& operator=(const MailLevel&) = delete;
 
@@ -95,7 +137,7 @@ class MailLevel final : public Level, public Locator {
     decoded_ = Decoded{};
     text_.reset();
     while (true) {
-      if (parts_ == nullptr) {
+      if (next_ == pieces_.size()) {
         if (messages_ != 0 && g_mime_parser_eos(parser_.get())) return std::nullopt;
         if (ended_) return std::nullopt;
         message_.reset(g_mime_parser_construct_message(parser_.get(), nullptr));
@@ -106,18 +148,18 @@ class MailLevel final : public Level, public Locator {
           return Member::Failure(MessageName(), "damaged: not a message; the rest is not read");
         }
         ++messages_;
-        parts_ = g_mime_part_iter_new(GMIME_OBJECT(message_.get()));
+        pieces_ = PiecesOf(message_.get());
+        next_ = 0;
         return Headers();
       }
-      GMimeObject* current = g_mime_part_iter_get_current(parts_);
-      char* path = g_mime_part_iter_get_path(parts_);
-      part_ = path != nullptr ? path : "1";
-      g_free(path);
-      if (!g_mime_part_iter_next(parts_)) {
-        g_mime_part_iter_free(parts_);
-        parts_ = nullptr;
+      const Piece& piece = pieces_[next_++];
+      part_ = piece.path;
+      if (piece.kind == Piece::Kind::Part) return Part(GMIME_PART(piece.object));
+      const char* text = MultipartText(piece);
+      if (text != nullptr && *text != '\0') {
+        decoded_.bytes = text;
+        return TextOf(decoded_.bytes);
       }
-      if (current != nullptr && GMIME_IS_PART(current)) return Part(GMIME_PART(current));
     }
   }
 
@@ -183,7 +225,8 @@ class MailLevel final : public Level, public Locator {
   GObjectPointer<GMimeStream> stream_;
   GObjectPointer<GMimeParser> parser_;
   GObjectPointer<GMimeMessage> message_;
-  GMimePartIter* parts_ = nullptr;
+  std::vector<Piece> pieces_;
+  std::size_t next_ = 0;
   std::uint64_t messages_ = 0;
   bool ended_ = false;
   std::string part_;
@@ -223,20 +266,28 @@ bool RedactMessage(GMimeMessage* message, const RedactOptions& options, Walk& wa
       redacted += hidden;
     }
   }
-  GMimePartIter* parts = g_mime_part_iter_new(GMIME_OBJECT(message));
-  bool done = true;
-  do {
-    GMimeObject* current = g_mime_part_iter_get_current(parts);
-    if (current == nullptr || !GMIME_IS_PART(current)) continue;
+  for (const Piece& piece : PiecesOf(message)) {
+    if (piece.kind != Piece::Kind::Part) {
+      const char* text = MultipartText(piece);
+      std::string redactedText = text != nullptr ? text : "";
+      if (const std::uint64_t hidden = RedactText(redactedText, options)) {
+        GMimeMultipart* multipart = GMIME_MULTIPART(piece.object);
+        if (piece.kind == Piece::Kind::Prologue) {
+          g_mime_multipart_set_prologue(multipart, redactedText.c_str());
+        } else {
+          g_mime_multipart_set_epilogue(multipart, redactedText.c_str());
+        }
+        redacted += hidden;
+      }
+      continue;
+    }
+    GMimeObject* current = piece.object;
     GMimePart* part = GMIME_PART(current);
     GMimeContentType* type = g_mime_object_get_content_type(current);
     const bool text = type == nullptr || g_mime_content_type_is_type(type, "text", "*");
     const bool attached = g_mime_part_is_attachment(part) || !text;
     Decoded decoded;
-    if (!Decode(part, !attached, walk, decoded, error)) {
-      done = false;
-      break;
-    }
+    if (!Decode(part, !attached, walk, decoded, error)) return false;
     if (!attached) {
       if (const std::uint64_t hidden = RedactText(decoded.bytes, options)) {
         Replace(part, decoded.bytes);
@@ -249,13 +300,11 @@ bool RedactMessage(GMimeMessage* message, const RedactOptions& options, Walk& wa
     if (!attachment(decoded.bytes, rewritten, error)) {
       const char* name = g_mime_part_get_filename(part);
       error = std::string(name != nullptr ? name : "an attachment") + ": " + error;
-      done = false;
-      break;
+      return false;
     }
     if (rewritten != decoded.bytes) Replace(part, rewritten);
-  } while (g_mime_part_iter_next(parts));
-  g_mime_part_iter_free(parts);
-  return done;
+  }
+  return true;
 }
 
 }  // namespace
