@@ -39,7 +39,11 @@ class RawBytes {
   std::string_view view() const { return {bytes_.get(), size_}; }
   void resize(std::size_t size) {
     if (size > capacity_) {
+#if defined(__cpp_lib_smart_ptr_for_overwrite)
       auto grown = std::make_unique_for_overwrite<char[]>(size);
+#else
+      auto grown = std::make_unique<char[]>(size);  // libc++ 14 (the web build): cleared
+#endif
       if (size_ != 0) std::memcpy(grown.get(), bytes_.get(), size_);
       bytes_ = std::move(grown);
       capacity_ = size;

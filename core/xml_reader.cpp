@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "core/xml_reader.h"
 
+#include <pthread.h>
+
 #include <cstdlib>
 #include <cstring>
 
@@ -13,15 +15,29 @@ constexpr std::size_t kXmlBlock = 16384;
 constexpr int kDeepestElement = 4096;
 
 // expat's allocator takes no context: the budget of the parse running on
-// this thread is set around each call into expat. Each block carries its
+// this thread is set around each call into expat, in a thread-specific key
+// (not a thread_local: this code is a module loaded at run time, whose
+// dynamic thread storage LeakSanitizer cannot walk). Each block carries its
 // size before it, so that what is freed is given back.
-thread_local MemoryBudget* gBudget = nullptr;
+pthread_key_t BudgetKey() {
+  static const pthread_key_t key = [] {
+    pthread_key_t made{};
+    pthread_key_create(&made, nullptr);
+    return made;
+  }();
+  return key;
+}
+
+MemoryBudget* CurrentBudget() {
+  return static_cast<MemoryBudget*>(pthread_getspecific(BudgetKey()));
+}
 
 void* Allocate(std::size_t size) {
-  if (gBudget == nullptr || !gBudget->Take(size + sizeof(std::max_align_t))) return nullptr;
+  MemoryBudget* budget = CurrentBudget();
+  if (budget == nullptr || !budget->Take(size + sizeof(std::max_align_t))) return nullptr;
   auto* block = static_cast<std::byte*>(std::malloc(size + sizeof(std::max_align_t)));
   if (block == nullptr) {
-    gBudget->Give(size + sizeof(std::max_align_t));
+    budget->Give(size + sizeof(std::max_align_t));
     return nullptr;
   }
   std::memcpy(block, &size, sizeof size);
@@ -40,7 +56,8 @@ std::size_t SizeOf(void* pointer) {
 
 void Free(void* pointer) {
   if (pointer == nullptr) return;
-  if (gBudget != nullptr) gBudget->Give(SizeOf(pointer) + sizeof(std::max_align_t));
+  if (MemoryBudget* budget = CurrentBudget())
+    budget->Give(SizeOf(pointer) + sizeof(std::max_align_t));
   std::free(Header(pointer));
 }
 
@@ -58,8 +75,10 @@ const XML_Memory_Handling_Suite kMemory{Allocate, Reallocate, Free};
 // Sets the budget of this thread's parse for as long as it lives.
 class BudgetScope {
  public:
-  explicit BudgetScope(MemoryBudget& budget) : previous_(gBudget) { gBudget = &budget; }
-  ~BudgetScope() { gBudget = previous_; }
+  explicit BudgetScope(MemoryBudget& budget) : previous_(CurrentBudget()) {
+    pthread_setspecific(BudgetKey(), &budget);
+  }
+  ~BudgetScope() { pthread_setspecific(BudgetKey(), previous_); }
   BudgetScope(const BudgetScope&) = delete;
   BudgetScope& operator=(const BudgetScope&) = delete;
 
