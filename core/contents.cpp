@@ -43,20 +43,6 @@ class PeekedBytes final : public Bytes {
   Bytes& rest_;
 };
 
-// Reads a stream's first block, or all of a shorter stream.
-RawBytes ReadHead(Bytes& bytes) {
-  RawBytes head;
-  head.resize(kBlock);
-  std::size_t size = 0;
-  while (size < head.size()) {
-    const std::size_t got = bytes.ReadInto(head.data() + size, head.size() - size);
-    if (got == 0) break;
-    size += got;
-  }
-  head.resize(size);
-  return head;
-}
-
 std::string Plural(std::uint64_t count, std::string_view noun) {
   return std::to_string(count) + " " + std::string(noun) + (count == 1 ? "" : "s");
 }

@@ -111,6 +111,20 @@ class MemoryBytes final : public Bytes {
   std::string_view bytes_;
 };
 
+// Reads a stream's first block, or all of a shorter stream.
+inline RawBytes ReadHead(Bytes& bytes) {
+  RawBytes head;
+  head.resize(kBlock);
+  std::size_t size = 0;
+  while (size < head.size()) {
+    const std::size_t got = bytes.ReadInto(head.data() + size, head.size() - size);
+    if (got == 0) break;
+    size += got;
+  }
+  head.resize(size);
+  return head;
+}
+
 // Bytes decoded to UTF-8. UTF-8 is read straight into the caller's space;
 // other encodings through a block of raw bytes and iconv.
 class DecodingStream final : public TextStream {

@@ -70,19 +70,6 @@ class MemoryOutput final : public Output {
   std::uint64_t taken_ = 0;
 };
 
-// Reads a stream's first block into head, or all of a shorter stream.
-std::string ReadFirst(Bytes& bytes) {
-  std::string head(kBlock, '\0');
-  std::size_t size = 0;
-  while (size < head.size()) {
-    const std::size_t got = bytes.ReadInto(head.data() + size, head.size() - size);
-    if (got == 0) break;
-    size += got;
-  }
-  head.resize(size);
-  return head;
-}
-
 // The first block again, then the rest.
 class Replayed final : public Bytes {
  public:
@@ -111,8 +98,9 @@ class FileRedactor {
 
   // Redacts bytes into out as their first block says they are.
   bool Redact(Bytes& in, Output& out, unsigned depth, std::string& error) {
-    const std::string head = ReadFirst(in);
+    const RawBytes first = ReadHead(in);
     if (in.failed()) return Fail(in.error(), error);
+    const std::string_view head = first.view();
     Replayed all(head, in);
     const Sniffed sniffed = Sniff(head);
     switch (sniffed.kind) {
@@ -185,6 +173,11 @@ class FileRedactor {
                      std::string& error);
   bool RedactZip(Bytes& in, Output& out, unsigned depth, std::string& error);
   bool RedactMailFile(bool mailbox, Bytes& in, Output& out, unsigned depth, std::string& error);
+  // Writes each member of reader into writer again, with what rewrite makes
+  // of a regular file's bytes; before(name) comes before each is written.
+  template <typename Rewrite, typename Before>
+  bool CopyMembers(archive* reader, archive* writer, Rewrite rewrite, Before before,
+                   std::string& error);
   bool RedactMember(std::string_view format, const std::vector<std::string>& parts,
                     const std::string& name, Bytes& bytes, Output& out, unsigned depth,
                     std::string& error);
@@ -266,6 +259,36 @@ void SetFilter(archive* writer, std::string_view format) {
   if (format == "zstd") archive_write_add_filter_zstd(writer);
 }
 
+template <typename Rewrite, typename Before>
+bool FileRedactor::CopyMembers(archive* reader, archive* writer, Rewrite rewrite, Before before,
+                               std::string& error) {
+  archive_entry* entry = nullptr;
+  int status = ARCHIVE_OK;
+  while ((status = archive_read_next_header(reader, &entry)) == ARCHIVE_OK ||
+         status == ARCHIVE_WARN) {
+    if (++walk_.members > walk_.options.limits.members) return Fail("too many members", error);
+    const std::string name =
+        archive_entry_pathname(entry) != nullptr ? archive_entry_pathname(entry) : "";
+    if (archive_entry_is_encrypted(entry) != 0) {
+      return Fail(name + ": encrypted; nothing written", error);
+    }
+    MemoryOutput redacted(walk_.budget);
+    if (archive_entry_filetype(entry) == AE_IFREG) {
+      if (!rewrite(entry, name, redacted, error)) return false;
+      archive_entry_set_size(entry, static_cast<la_int64_t>(redacted.Bytes().size()));
+    }
+    before(name);
+    if (archive_write_header(writer, entry) != ARCHIVE_OK ||
+        (!redacted.Bytes().empty() &&
+         archive_write_data(writer, redacted.Bytes().data(), redacted.Bytes().size()) < 0)) {
+      return Fail(Why(writer, "writing a member"), error);
+    }
+  }
+  if (status != ARCHIVE_EOF) return Fail(Why(reader, "reading"), error);
+  if (archive_write_close(writer) != ARCHIVE_OK) return Fail(Why(writer, "finishing"), error);
+  return true;
+}
+
 // Reads all of a stream into memory, within the walk's budget.
 bool ReadAll(Bytes& in, MemoryOutput& whole, std::string& error) {
   char block[65536];
@@ -318,48 +341,16 @@ bool FileRedactor::RedactArchive(const Sniffed& sniffed, Bytes& in, Output& out,
   if (archive_write_open(writer.get(), &out, nullptr, WriteBytes, nullptr) != ARCHIVE_OK) {
     return Fail(Why(writer.get(), "starting to write"), error);
   }
-  archive_entry* entry = nullptr;
-  int status = ARCHIVE_OK;
-  while ((status = archive_read_next_header(reader.get(), &entry)) == ARCHIVE_OK ||
-         status == ARCHIVE_WARN) {
-    if (++walk_.members > walk_.options.limits.members) return Fail("too many members", error);
-    // An Office or OpenDocument file is a zip whose XML splits numbers
-    // across runs and keeps numbers as values: redacting its members as
-    // text would leave SINs that scan finds.
-    const std::string_view member =
-        archive_entry_pathname(entry) != nullptr ? archive_entry_pathname(entry) : "";
-    if (sniffed.kind == FileKind::Zip &&
-        (member == "[Content_Types].xml" || member == "mimetype")) {
-      return Fail(
-          "redacting inside Office and OpenDocument files is not supported yet; nothing written",
-          error);
-    }
-    if (archive_entry_is_encrypted(entry) != 0) {
-      return Fail(std::string(archive_entry_pathname(entry)) + ": encrypted; nothing written",
-                  error);
-    }
-    MemoryOutput redacted(walk_.budget);
-    if (archive_entry_filetype(entry) == AE_IFREG) {
-      EntryBytes bytes(reader.get(), walk_.options.limits);
-      std::string why;
-      if (!Redact(bytes, redacted, depth, why)) {
-        const char* name = archive_entry_pathname(entry);
-        return Fail(compressed || name == nullptr ? why : std::string(name) + ": " + why, error);
-      }
-      archive_entry_set_size(entry, static_cast<la_int64_t>(redacted.Bytes().size()));
-    }
-    if (compressed) archive_entry_set_filetype(entry, AE_IFREG);
-    if (archive_write_header(writer.get(), entry) != ARCHIVE_OK ||
-        (!redacted.Bytes().empty() &&
-         archive_write_data(writer.get(), redacted.Bytes().data(), redacted.Bytes().size()) < 0)) {
-      return Fail(Why(writer.get(), "writing a member"), error);
-    }
-  }
-  if (status != ARCHIVE_EOF) return Fail(Why(reader.get(), "reading"), error);
-  if (archive_write_close(writer.get()) != ARCHIVE_OK) {
-    return Fail(Why(writer.get(), "finishing"), error);
-  }
-  return true;
+  return CopyMembers(
+      reader.get(), writer.get(),
+      [&](archive_entry* entry, const std::string& name, Output& redacted, std::string& why) {
+        EntryBytes bytes(reader.get(), walk_.options.limits);
+        if (compressed) archive_entry_set_filetype(entry, AE_IFREG);
+        if (Redact(bytes, redacted, depth, why)) return true;
+        if (!compressed && !name.empty()) why = name + ": " + why;
+        return false;
+      },
+      [](const std::string&) {}, error);
 }
 
 // A zip is read out of order, so whole. A document (.docx, .pptx, .odt,
@@ -390,44 +381,23 @@ bool FileRedactor::RedactZip(Bytes& in, Output& out, unsigned depth, std::string
   if (archive_write_open(writer.get(), &out, nullptr, WriteBytes, nullptr) != ARCHIVE_OK) {
     return Fail(Why(writer.get(), "starting to write"), error);
   }
-  archive_entry* entry = nullptr;
-  int status = ARCHIVE_OK;
-  while ((status = archive_read_next_header(reader.get(), &entry)) == ARCHIVE_OK ||
-         status == ARCHIVE_WARN) {
-    if (++walk_.members > walk_.options.limits.members) return Fail("too many members", error);
-    const std::string name =
-        archive_entry_pathname(entry) != nullptr ? archive_entry_pathname(entry) : "";
-    if (archive_entry_is_encrypted(entry) != 0) {
-      return Fail(name + ": encrypted; nothing written", error);
-    }
-    MemoryOutput redacted(walk_.budget);
-    if (archive_entry_filetype(entry) == AE_IFREG) {
-      MemberBytes bytes(reader.get(), walk_.options.limits);
-      const auto done = changed.find(name);
-      if (done != changed.end()) {
-        redacted.Put(done->second);
-      } else if (!RedactMember(format, parts, name, bytes, redacted, depth, error)) {
-        return false;
-      }
-      archive_entry_set_size(entry, static_cast<la_int64_t>(redacted.Bytes().size()));
-    }
-    // OpenDocument's first member, its type, is stored as it is.
-    if (name == "mimetype") {
-      archive_write_zip_set_compression_store(writer.get());
-    } else {
-      archive_write_zip_set_compression_deflate(writer.get());
-    }
-    if (archive_write_header(writer.get(), entry) != ARCHIVE_OK ||
-        (!redacted.Bytes().empty() &&
-         archive_write_data(writer.get(), redacted.Bytes().data(), redacted.Bytes().size()) < 0)) {
-      return Fail(Why(writer.get(), "writing a member"), error);
-    }
-  }
-  if (status != ARCHIVE_EOF) return Fail(reader.Error(), error);
-  if (archive_write_close(writer.get()) != ARCHIVE_OK) {
-    return Fail(Why(writer.get(), "finishing"), error);
-  }
-  return true;
+  return CopyMembers(
+      reader.get(), writer.get(),
+      [&](archive_entry*, const std::string& name, Output& redacted, std::string& why) {
+        MemberBytes bytes(reader.get(), walk_.options.limits);
+        const auto done = changed.find(name);
+        if (done != changed.end()) return redacted.Put(done->second);
+        return RedactMember(format, parts, name, bytes, redacted, depth, why);
+      },
+      [&](const std::string& name) {
+        // OpenDocument's first member, its type, is stored as it is.
+        if (name == "mimetype") {
+          archive_write_zip_set_compression_store(writer.get());
+        } else {
+          archive_write_zip_set_compression_deflate(writer.get());
+        }
+      },
+      error);
 }
 
 bool FileRedactor::RedactMailFile(bool mailbox, Bytes& in, Output& out, unsigned depth,

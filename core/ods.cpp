@@ -212,11 +212,7 @@ bool RedactOds(ZipFile& zip, const RedactOptions& options, Walk& walk,
   while (sheets.FindSheet(error)) {
     placements.clear();
     std::string text;
-    char block[16384];
-    while (const std::size_t got = sheets.Read(block)) text.append(block, got);
-    if (sheets.XmlTextStream::Failure() != ReadFailure::None) {
-      return (error = std::string(sheets.XmlTextStream::Error())), false;
-    }
+    if (!ReadAll(sheets, text, error)) return false;
     Searcher({.minimum = options.minimum}).Search(text, [&](const Found& match) {
       std::string hidden(match.text);
       RedactDigits(hidden.data(), hidden.size(), options.allDigits);

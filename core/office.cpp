@@ -240,12 +240,7 @@ bool RedactPart(std::string& xml, std::string_view format, const RedactOptions& 
   std::vector<Segment> segments;
   part.MapInto(segments);
   std::string text;
-  char block[16384];
-  while (const std::size_t got = part.Read(block)) text.append(block, got);
-  if (part.XmlTextStream::Failure() != ReadFailure::None) {
-    error = std::string(part.XmlTextStream::Error());
-    return false;
-  }
+  if (!ReadAll(part, text, error)) return false;
   Searcher searcher({.minimum = options.minimum});
   bool mapped = true;
   searcher.Search(text, [&](const Found& found) {

@@ -426,11 +426,7 @@ bool RedactXlsx(ZipFile& zip, const RedactOptions& options, Walk& walk,
     std::vector<CellSource> cells;
     sheet.RecordInto(cells);
     std::string text;
-    char block[16384];
-    while (const std::size_t got = sheet.Read(block)) text.append(block, got);
-    if (sheet.XmlTextStream::Failure() != ReadFailure::None) {
-      return (error = std::string(sheet.XmlTextStream::Error())), false;
-    }
+    if (!ReadAll(sheet, text, error)) return false;
     std::string edited = *xml;
     SheetRedaction redaction(cells, edited, strings);
     std::uint64_t found = 0;

@@ -101,4 +101,14 @@ class XmlTextStream : public TextStream {
   std::string error_;
 };
 
+// Reads the rest of a text into memory, for redaction, which needs a part
+// whole; false, saying why, when it cannot be read to its end.
+inline bool ReadAll(XmlTextStream& text, std::string& all, std::string& error) {
+  char block[16384];
+  while (const std::size_t got = text.Read(block)) all.append(block, got);
+  if (text.Failure() == ReadFailure::None) return true;
+  error = std::string(text.Error());
+  return false;
+}
+
 }  // namespace mivaro::detail
