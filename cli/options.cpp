@@ -129,6 +129,12 @@ void AddLimitOptions(CLI::App* command, OpenLimits& limits) {
       ->check(CLI::Range(std::uint64_t{1}, std::uint64_t{1} << 40))
       ->group(group);
   command
+      ->add_option("--max-pdf-seconds", limits.pdfSeconds,
+                   "Stop reading a PDF's text (pdftotext) after this many seconds")
+      ->default_val(defaults.pdfSeconds)
+      ->check(CLI::Range(1u, 86400u))
+      ->group(group);
+  command
       ->add_option_function<std::uint64_t>("--max-memory", mebibytes(limits.memory),
                                            "Hold at most this many MiB for opening one file")
       ->default_str(std::to_string(defaults.memory >> 20))

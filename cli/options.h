@@ -86,7 +86,8 @@ void AddEncodingOption(CLI::App* command, std::optional<std::string>& encoding);
 void AddConfidenceOption(CLI::App* command, Confidence& minimum);
 
 // Adds the limits on what an opened file may expand to: --max-depth,
-// --max-member-size, --max-ratio, --max-members, --max-memory.
+// --max-member-size, --max-ratio, --max-members, --max-memory, and on the
+// time a PDF may take, --max-pdf-seconds.
 void AddLimitOptions(CLI::App* command, OpenLimits& limits);
 
 }  // namespace mivaro::cli

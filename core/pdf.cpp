@@ -4,12 +4,14 @@
 // a text of its own. The PDF reaches it as a path: the file's own
 // descriptor, or a memory file holding a member's bytes.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 
@@ -45,7 +47,9 @@ class PdfLevel final : public Level, public TextStream, public Locator {
     }
   }
 
-  bool Start(const Input& input, const std::string& program, std::string& error) {
+  bool Start(const Input& input, const std::string& program, unsigned seconds, std::string& error) {
+    seconds_ = seconds;
+    deadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     int fd = input.fd;
     if (fd < 0) {
       memory_ = memfd_create("pdf", MFD_CLOEXEC);
@@ -134,6 +138,10 @@ class PdfLevel final : public Level, public TextStream, public Locator {
     if (given_ < size_) return true;
     given_ = size_ = 0;
     while (!ended_) {
+      if (!Ready()) {
+        ended_ = true;
+        break;
+      }
       const ssize_t got = read(out_, buffer_.data(), buffer_.size());
       if (got < 0 && errno == EINTR) continue;
       if (got <= 0) {
@@ -146,9 +154,35 @@ class PdfLevel final : public Level, public TextStream, public Locator {
     return false;
   }
 
+  // Waits for pdftotext's output until the time a PDF may take has gone;
+  // then stops it, and the PDF is named as not read whole.
+  bool Ready() {
+    pollfd wait{out_, POLLIN, 0};
+    while (true) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            deadline_ - std::chrono::steady_clock::now())
+                            .count();
+      if (left <= 0) {
+        kill(child_, SIGKILL);
+        timedOut_ = true;
+        return false;
+      }
+      const int ready = poll(&wait, 1, static_cast<int>(std::min<long long>(left, 60000)));
+      if (ready > 0) return true;
+      if (ready < 0 && errno != EINTR) return false;
+    }
+  }
+
   // The end of the pages: a member that failed when pdftotext did.
   std::optional<Member> Finish() {
     if (child_ <= 0) return std::nullopt;
+    if (timedOut_) {
+      int status = 0;
+      waitpid(child_, &status, 0);
+      child_ = 0;
+      return Member::Failure("", "pdftotext took more than " + std::to_string(seconds_) +
+                                     " seconds (the limit on reading a PDF); stopped");
+    }
     int status = 0;
     waitpid(child_, &status, 0);
     child_ = 0;
@@ -158,6 +192,9 @@ class PdfLevel final : public Level, public TextStream, public Locator {
 
   pid_t child_ = 0;
   int out_ = -1;
+  unsigned seconds_ = 0;
+  std::chrono::steady_clock::time_point deadline_;
+  bool timedOut_ = false;
   int memory_ = -1;
   std::array<char, 65536> buffer_{};
   std::size_t size_ = 0;
@@ -185,7 +222,9 @@ bool CanReadPdf(const std::string& program) {
 
 std::unique_ptr<Level> OpenPdf(const Input& input, Walk& walk, std::string& error) {
   auto level = std::make_unique<PdfLevel>();
-  if (!level->Start(input, walk.options.pdftotext, error)) return nullptr;
+  if (!level->Start(input, walk.options.pdftotext, walk.options.limits.pdfSeconds, error)) {
+    return nullptr;
+  }
   return level;
 }
 

@@ -43,6 +43,9 @@ struct OpenLimits {
   /// The memory held for the files being opened at once (members read whole,
   /// a workbook's strings), beyond the fixed buffers of each open level.
   std::uint64_t memory = std::uint64_t{256} << 20;
+  /// The seconds a PDF's text may take to be read, after which the program
+  /// reading it is stopped: a PDF made to make it loop ends too.
+  unsigned pdfSeconds = 120;
 };
 
 /// How OpenFile and OpenBytes read what they are given.

@@ -210,6 +210,24 @@ INSTANTIATE_TEST_SUITE_P(
                 "MiB"}),
     [](const ::testing::TestParamInfo<FileRow>& info) { return std::string(info.param.name); });
 
+// A PDF reader that never ends is stopped at the limit, and the PDF named
+// as not read: a scan never hangs on one.
+TEST(OpenedPdfs, AReaderThatNeverEndsIsStopped) {
+  const std::string folder = TempPath("slow-pdftotext");
+  ASSERT_EQ(std::system(("mkdir -p '" + folder + "' && printf '#!/bin/sh\nexec sleep 600\n' > '" +
+                         folder + "/pdftotext' && chmod +x '" + folder + "/pdftotext'")
+                            .c_str()),
+            0);
+  const std::string path = std::getenv("PATH");
+  setenv("PATH", (folder + ":" + path).c_str(), 1);
+  const RunResult result =
+      RunCli({"scan", "--max-pdf-seconds", "1", std::string(MIVARO_TEST_FILES) + "/letter.pdf"});
+  setenv("PATH", path.c_str(), 1);
+  EXPECT_EQ(result.status, 2);
+  EXPECT_NE(result.err.find("letter.pdf: pdftotext took more than 1 seconds"), std::string::npos)
+      << result.err;
+}
+
 // Runs a shell command and returns what it printed.
 std::string Printed(const std::string& command) {
   std::string out;
