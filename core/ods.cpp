@@ -212,7 +212,8 @@ bool RedactOds(ZipFile& zip, const RedactOptions& options, Walk& walk,
   while (sheets.FindSheet(error)) {
     placements.clear();
     std::string text;
-    if (!ReadAll(sheets, text, error)) return false;
+    Held heldText;
+    if (!ReadAll(sheets, text, walk.budget, heldText, error)) return false;
     Searcher({.minimum = options.minimum}).Search(text, [&](const Found& match) {
       std::string hidden(match.text);
       RedactDigits(hidden.data(), hidden.size(), options.allDigits);

@@ -240,7 +240,8 @@ bool RedactPart(std::string& xml, std::string_view format, const RedactOptions& 
   std::vector<Segment> segments;
   part.MapInto(segments);
   std::string text;
-  if (!ReadAll(part, text, error)) return false;
+  Held heldText;
+  if (!ReadAll(part, text, walk.budget, heldText, error)) return false;
   Searcher searcher({.minimum = options.minimum});
   bool mapped = true;
   searcher.Search(text, [&](const Found& found) {

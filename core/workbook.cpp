@@ -426,7 +426,8 @@ bool RedactXlsx(ZipFile& zip, const RedactOptions& options, Walk& walk,
     std::vector<CellSource> cells;
     sheet.RecordInto(cells);
     std::string text;
-    if (!ReadAll(sheet, text, error)) return false;
+    Held heldText;
+    if (!ReadAll(sheet, text, walk.budget, heldText, error)) return false;
     std::string edited = *xml;
     SheetRedaction redaction(cells, edited, strings);
     std::uint64_t found = 0;

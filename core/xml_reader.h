@@ -102,10 +102,23 @@ class XmlTextStream : public TextStream {
 };
 
 // Reads the rest of a text into memory, for redaction, which needs a part
-// whole; false, saying why, when it cannot be read to its end.
-inline bool ReadAll(XmlTextStream& text, std::string& all, std::string& error) {
+// whole, holding what it takes from the budget; false, saying why, when it
+// cannot be read to its end or held.
+inline bool ReadAll(XmlTextStream& text, std::string& all, MemoryBudget& budget, Held& held,
+                    std::string& error) {
   char block[16384];
-  while (const std::size_t got = text.Read(block)) all.append(block, got);
+  std::uint64_t taken = 0;
+  while (const std::size_t got = text.Read(block)) {
+    if (!budget.Take(got)) {
+      budget.Give(taken);
+      error = "its text needs more than the memory limit of " +
+              std::to_string(budget.Most() >> 20) + " MiB to be redacted";
+      return false;
+    }
+    taken += got;
+    all.append(block, got);
+  }
+  held = Held(budget, taken);
   if (text.Failure() == ReadFailure::None) return true;
   error = std::string(text.Error());
   return false;
