@@ -21,28 +21,6 @@ bool StartsWith(std::string_view head, std::string_view magic) {
   return head.substr(0, magic.size()) == magic;
 }
 
-// A stream's first block, read already, then the rest of it.
-class PeekedBytes final : public Bytes {
- public:
-  PeekedBytes(RawBytes head, Bytes& rest) : head_(std::move(head)), rest_(rest) {}
-  std::size_t ReadInto(char* to, std::size_t size) override {
-    if (given_ < head_.size()) {
-      const std::size_t taken = std::min(size, head_.size() - given_);
-      std::memcpy(to, head_.data() + given_, taken);
-      given_ += taken;
-      return taken;
-    }
-    const std::size_t got = rest_.ReadInto(to, size);
-    if (got == 0 && rest_.failed()) Fail(rest_.error());
-    return got;
-  }
-
- private:
-  RawBytes head_;
-  std::size_t given_ = 0;
-  Bytes& rest_;
-};
-
 std::string Plural(std::uint64_t count, std::string_view noun) {
   return std::to_string(count) + " " + std::string(noun) + (count == 1 ? "" : "s");
 }

@@ -125,6 +125,41 @@ inline RawBytes ReadHead(Bytes& bytes) {
   return head;
 }
 
+// A stream's first block, read already, then the rest of it.
+class PeekedBytes final : public Bytes {
+ public:
+  PeekedBytes(RawBytes head, Bytes& rest) : head_(std::move(head)), rest_(rest) {}
+  // The first block, as it was read.
+  std::string_view Head() const { return head_.view(); }
+  std::size_t ReadInto(char* to, std::size_t size) override {
+    if (given_ < head_.size()) {
+      const std::size_t taken = std::min(size, head_.size() - given_);
+      std::memcpy(to, head_.data() + given_, taken);
+      given_ += taken;
+      return taken;
+    }
+    const std::size_t got = rest_.ReadInto(to, size);
+    if (got == 0 && rest_.failed()) Fail(rest_.error());
+    return got;
+  }
+
+ private:
+  RawBytes head_;
+  std::size_t given_ = 0;
+  Bytes& rest_;
+};
+
+// Writes all of bytes to a descriptor; false when it refuses them.
+inline bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t put = write(fd, bytes.data(), bytes.size());
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(put));
+  }
+  return true;
+}
+
 // Bytes decoded to UTF-8. UTF-8 is read straight into the caller's space;
 // other encodings through a block of raw bytes and iconv.
 class DecodingStream final : public TextStream {

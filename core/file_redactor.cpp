@@ -38,15 +38,7 @@ class Output {
 class DescriptorOutput final : public Output {
  public:
   explicit DescriptorOutput(int fd) : fd_(fd) {}
-  bool Put(std::string_view bytes) override {
-    while (!bytes.empty()) {
-      const ssize_t put = write(fd_, bytes.data(), bytes.size());
-      if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) return false;
-      bytes.remove_prefix(static_cast<std::size_t>(put));
-    }
-    return true;
-  }
+  bool Put(std::string_view bytes) override { return WriteAll(fd_, bytes); }
 
  private:
   int fd_;
@@ -70,27 +62,6 @@ class MemoryOutput final : public Output {
   std::uint64_t taken_ = 0;
 };
 
-// The first block again, then the rest.
-class Replayed final : public Bytes {
- public:
-  Replayed(std::string_view head, Bytes& rest) : head_(head), rest_(rest) {}
-  std::size_t ReadInto(char* to, std::size_t size) override {
-    if (!head_.empty()) {
-      const std::size_t taken = std::min(size, head_.size());
-      std::memcpy(to, head_.data(), taken);
-      head_.remove_prefix(taken);
-      return taken;
-    }
-    const std::size_t got = rest_.ReadInto(to, size);
-    if (got == 0 && rest_.failed()) Fail(rest_.error());
-    return got;
-  }
-
- private:
-  std::string_view head_;
-  Bytes& rest_;
-};
-
 class FileRedactor {
  public:
   FileRedactor(const RedactOptions& options, Walk& walk) : options_(options), walk_(walk) {}
@@ -98,10 +69,9 @@ class FileRedactor {
 
   // Redacts bytes into out as their first block says they are.
   bool Redact(Bytes& in, Output& out, unsigned depth, std::string& error) {
-    const RawBytes first = ReadHead(in);
+    PeekedBytes all(ReadHead(in), in);
     if (in.failed()) return Fail(in.error(), error);
-    const std::string_view head = first.view();
-    Replayed all(head, in);
+    const std::string_view head = all.Head();
     const Sniffed sniffed = Sniff(head);
     switch (sniffed.kind) {
       case FileKind::Text:
@@ -158,7 +128,7 @@ class FileRedactor {
                   error);
     }
     if (head.find('\0') != std::string_view::npos) return Copy(in, out, error);
-    DecodingStream text(std::make_unique<Replayed>(std::string_view(), in),
+    DecodingStream text(std::make_unique<PeekedBytes>(RawBytes(), in),
                         SourceOptions{.encoding = "UTF-8", .sniffBinary = false});
     Redactor redactor({.minimum = options_.minimum, .allDigits = options_.allDigits});
     bool written = true;

@@ -123,16 +123,6 @@ class PdfLevel final : public Level, public TextStream, public Locator {
   }
 
  private:
-  static bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-      const ssize_t put = write(fd, bytes.data(), bytes.size());
-      if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) return false;
-      bytes.remove_prefix(static_cast<std::size_t>(put));
-    }
-    return true;
-  }
-
   // Makes sure some text is pending; false at the end of the output.
   bool Fill() {
     if (given_ < size_) return true;
