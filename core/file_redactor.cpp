@@ -386,6 +386,26 @@ bool FileRedactor::RedactMailFile(bool mailbox, Bytes& in, Output& out, unsigned
   if (!RedactMail(whole.Bytes(), mailbox, options_, walk_, attachment, mail, redacted_, error)) {
     return false;
   }
+  // Mail is written again by GMime, and a damaged message may come out read
+  // otherwise than it went in (a part that was binary now text): what is
+  // written is read back, and refused if a SIN shows in it still.
+  OpenOptions check;
+  check.pdftotext = "";
+  const std::unique_ptr<Contents> contents = OpenBytesHere(mail, "", check);
+  struct Counted final : SearchSink {
+    void Matched(const Found&) override { ++count; }
+    std::uint64_t count = 0;
+  } left;
+  Searcher searcher({.minimum = options_.minimum});
+  while (const std::optional<Entry> entry = contents->Next()) {
+    if (entry->kind == EntryKind::Text) searcher.Search(*entry->text, left);
+  }
+  if (left.count != 0) {
+    return Fail(
+        "the message is damaged so that written again it would still show a SIN; "
+        "nothing written",
+        error);
+  }
   return out.Put(mail) || Fail("cannot write", error);
 }
 

@@ -265,6 +265,15 @@ bool RedactMessage(GMimeMessage* message, const RedactOptions& options, Walk& wa
       g_mime_header_set_value(header, nullptr, text.c_str(), "utf-8");
       redacted += hidden;
     }
+    // The header as written too: bytes in no declared charset are decoded
+    // by guess, and a digit run the guess joins to a letter stays a SIN to
+    // any tool that reads the bytes.
+    const char* raw = g_mime_header_get_raw_value(header);
+    std::string rawText = raw != nullptr ? raw : "";
+    if (const std::uint64_t hidden = RedactText(rawText, options)) {
+      g_mime_header_set_raw_value(header, rawText.c_str());
+      redacted += hidden;
+    }
   }
   for (const Piece& piece : PiecesOf(message)) {
     if (piece.kind != Piece::Kind::Part) {
