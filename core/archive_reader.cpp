@@ -7,6 +7,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/office.h"
@@ -94,19 +95,27 @@ std::size_t MemberBytes::ReadInto(char* to, std::size_t size) {
   const auto taken = static_cast<std::uint64_t>(got);
   memberBytes_ += taken;
   expanded_ += taken;
-  if (memberBytes_ > limits_.memberBytes) {
-    Fail("expands to more than " + std::to_string(limits_.memberBytes >> 20) +
-         " MiB (the limit on a member's size)");
-    return 0;
-  }
   const la_int64_t packed = archive_filter_bytes(reader_, -1);
-  if (expanded_ > limits_.ratioFrom && packed > 0 &&
-      expanded_ / static_cast<std::uint64_t>(packed) >= limits_.ratio) {
-    Fail("expands to more than " + std::to_string(limits_.ratio) +
-         " times its packed size (the limit on expansion)");
+  if (std::optional<std::string> why =
+          PastLimits(limits_, memberBytes_, expanded_,
+                     static_cast<std::uint64_t>(std::max<la_int64_t>(packed, 0)))) {
+    Fail(std::move(*why));
     return 0;
   }
   return static_cast<std::size_t>(got);
+}
+
+std::optional<std::string> PastLimits(const OpenLimits& limits, std::uint64_t memberBytes,
+                                      std::uint64_t expanded, std::uint64_t packed) {
+  if (memberBytes > limits.memberBytes) {
+    return "expands to more than " + std::to_string(limits.memberBytes >> 20) +
+           " MiB (the limit on a member's size)";
+  }
+  if (expanded > limits.ratioFrom && packed > 0 && expanded / packed >= limits.ratio) {
+    return "expands to more than " + std::to_string(limits.ratio) +
+           " times its packed size (the limit on expansion)";
+  }
+  return std::nullopt;
 }
 
 std::optional<std::string> Unreadable(archive_entry* entry) {

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
 // Redacting inside files: a compressed file is decompressed, redacted and
-// compressed again in its format; an archive (tar, zip) is written again
+// compressed again in its format; an archive (tar, 7z, zip) is written again
 // member by member, each with its name, times and mode, its contents
 // redacted (archives and compressed files inside it too) or copied as they
-// are when they hold no text; a document's XML has the digits of its SINs
-// written over where they stand. What this cannot rewrite honestly is refused
+// are when they hold no text, a zip's unchanged members byte for byte; a document's XML has the
+// digits of its SINs written over where they stand. What this cannot rewrite honestly is refused
 // before anything is written: a PDF's text is drawn, not stored, and the
 // formats whose rewriting is still to come are named.
 #include <archive.h>
@@ -20,6 +20,7 @@
 #include "core/files_entry.h"
 #include "core/levels.h"
 #include "core/office.h"
+#include "core/zip_rewrite.h"
 #include "mivaro/files.h"
 
 namespace mivaro {
@@ -325,8 +326,8 @@ bool FileRedactor::RedactArchive(const Sniffed& sniffed, Bytes& in, Output& out,
 
 // A zip is read out of order, so whole. A document (.docx, .pptx, .odt,
 // .odp) has the XML of its text parts redacted where the XML holds each
-// digit; its other members are copied. A workbook keeps numbers as values
-// that its text does not show, and is refused.
+// digit, a workbook its sheets and shared strings; any other zip has its
+// members redacted as files. Members that come out the same are copied.
 bool FileRedactor::RedactZip(Bytes& in, Output& out, unsigned depth, std::string& error) {
   MemoryOutput whole(walk_.budget);
   if (!ReadAll(in, whole, error)) return false;
@@ -343,31 +344,18 @@ bool FileRedactor::RedactZip(Bytes& in, Output& out, unsigned depth, std::string
   }
   const std::vector<std::string> parts =
       format.empty() ? std::vector<std::string>() : DocumentParts(format, zip);
-  ArchiveReader reader;
-  if (!reader.Open(Input{.whole = whole.Bytes()}, ConfigureZip, error)) return false;
-  std::unique_ptr<archive, WriterFree> writer(archive_write_new());
-  archive_write_set_format_zip(writer.get());
-  archive_write_set_bytes_in_last_block(writer.get(), 1);
-  if (archive_write_open(writer.get(), &out, nullptr, WriteBytes, nullptr) != ARCHIVE_OK) {
-    return Fail(Why(writer.get(), "starting to write"), error);
-  }
-  return CopyMembers(
-      reader.get(), writer.get(),
-      [&](archive_entry*, const std::string& name, Output& redacted, std::string& why) {
-        MemberBytes bytes(reader.get(), walk_.options.limits);
+  return RewriteZip(
+      whole.Bytes(), walk_,
+      [&](const std::string& name, Bytes& bytes, std::string& rewritten, std::string& why) {
+        MemoryOutput redacted(walk_.budget);
         const auto done = changed.find(name);
-        if (done != changed.end()) return redacted.Put(done->second);
-        return RedactMember(format, parts, name, bytes, redacted, depth, why);
+        const bool redone = done != changed.end()
+                                ? redacted.Put(done->second) || Fail("cannot write", why)
+                                : RedactMember(format, parts, name, bytes, redacted, depth, why);
+        if (redone) rewritten = redacted.Bytes();
+        return redone;
       },
-      [&](const std::string& name) {
-        // OpenDocument's first member, its type, is stored as it is.
-        if (name == "mimetype") {
-          archive_write_zip_set_compression_store(writer.get());
-        } else {
-          archive_write_zip_set_compression_deflate(writer.get());
-        }
-      },
-      error);
+      [&](std::string_view bytes) { return out.Put(bytes); }, error);
 }
 
 bool FileRedactor::RedactMailFile(bool mailbox, Bytes& in, Output& out, unsigned depth,
