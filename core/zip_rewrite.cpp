@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -19,9 +20,6 @@ struct ZipDiscard {
 };
 struct FileClose {
   void operator()(zip_file_t* file) const { zip_fclose(file); }
-};
-struct SourceFree {
-  void operator()(zip_source_t* source) const { zip_source_free(source); }
 };
 
 // A member's bytes as libzip expands them, held to the limits.
@@ -94,42 +92,126 @@ bool Replace(zip_t* zip, zip_uint64_t index, const zip_stat_t& stat, std::string
          ((stat.valid & ZIP_STAT_MTIME) == 0 || zip_file_set_mtime(zip, index, stat.mtime, 0) == 0);
 }
 
-// Writes the archive into its source, then passes what was written to put.
-bool Close(std::unique_ptr<zip_t, ZipDiscard> zip, zip_source_t* source, std::uint64_t size,
-           Walk& walk, const std::function<bool(std::string_view)>& put, std::string& error) {
-  if (!walk.budget.Take(size)) {
-    error = "needs more than the memory limit to be redacted";
-    return false;
+// What libzip reads the zip from (the bytes given) and writes it again to:
+// memory taken from the walk's budget. libzip's own memory source is not
+// used for this, since the version Debian 12 ships frees memory it does not
+// own when it clones an unchanged start of the zip.
+class Store {
+ public:
+  Store(std::string_view in, MemoryBudget& budget) : in_(in), budget_(budget) {
+    zip_error_init(&error_);
   }
-  const Held held(walk.budget, size);
-  if (zip_close(zip.get()) != 0) {
-    error = zip_strerror(zip.get());
-    return false;
+  ~Store() {
+    budget_.Give(taken_);
+    zip_error_fini(&error_);
   }
-  zip.release();  // closed, and freed by closing
-  if (zip_source_open(source) != 0) {
-    error = zip_error_strerror(zip_source_error(source));
-    return false;
+  Store(const Store&) = delete;
+  Store& operator=(const Store&) = delete;
+
+  // The zip as written, or as given when nothing was.
+  std::string_view Result() const { return written_ ? std::string_view(out_) : in_; }
+  static zip_int64_t Call(void* self, void* data, zip_uint64_t length, zip_source_cmd_t command) {
+    return static_cast<Store*>(self)->Do(data, length, command);
   }
-  char block[65536];
-  zip_int64_t got = 0;
-  bool written = true;
-  while (written && (got = zip_source_read(source, block, sizeof block)) > 0) {
-    written = put({block, static_cast<std::size_t>(got)});
+
+ private:
+  zip_int64_t Do(void* data, zip_uint64_t length, zip_source_cmd_t command) {
+    switch (command) {
+      case ZIP_SOURCE_OPEN:
+        at_ = 0;
+        return 0;
+      case ZIP_SOURCE_READ: {
+        const std::size_t size = std::min<std::uint64_t>(length, in_.size() - at_);
+        std::memcpy(data, in_.data() + at_, size);
+        at_ += size;
+        return static_cast<zip_int64_t>(size);
+      }
+      case ZIP_SOURCE_SEEK:
+        return Seek(at_, in_.size(), data, length);
+      case ZIP_SOURCE_TELL:
+        return static_cast<zip_int64_t>(at_);
+      case ZIP_SOURCE_STAT: {
+        auto* stat = static_cast<zip_stat_t*>(data);
+        zip_stat_init(stat);
+        stat->size = in_.size();
+        stat->valid |= ZIP_STAT_SIZE;
+        return sizeof(zip_stat_t);
+      }
+      case ZIP_SOURCE_BEGIN_WRITE:
+        out_.clear();
+        outAt_ = 0;
+        return 0;
+      case ZIP_SOURCE_WRITE:
+        return Write(static_cast<const char*>(data), length);
+      case ZIP_SOURCE_SEEK_WRITE:
+        return Seek(outAt_, out_.size(), data, length);
+      case ZIP_SOURCE_TELL_WRITE:
+        return static_cast<zip_int64_t>(outAt_);
+      case ZIP_SOURCE_COMMIT_WRITE:
+        written_ = true;
+        return 0;
+      case ZIP_SOURCE_ROLLBACK_WRITE:
+        out_.clear();
+        return 0;
+      case ZIP_SOURCE_CLOSE:
+      case ZIP_SOURCE_FREE:
+      case ZIP_SOURCE_REMOVE:
+        return 0;
+      case ZIP_SOURCE_ERROR:
+        return zip_error_to_data(&error_, data, length);
+      case ZIP_SOURCE_SUPPORTS:
+        return zip_source_make_command_bitmap(
+            ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR,
+            ZIP_SOURCE_FREE, ZIP_SOURCE_SEEK, ZIP_SOURCE_TELL, ZIP_SOURCE_SUPPORTS,
+            ZIP_SOURCE_BEGIN_WRITE, ZIP_SOURCE_WRITE, ZIP_SOURCE_COMMIT_WRITE,
+            ZIP_SOURCE_ROLLBACK_WRITE, ZIP_SOURCE_SEEK_WRITE, ZIP_SOURCE_TELL_WRITE,
+            ZIP_SOURCE_REMOVE, -1);
+      default:
+        zip_error_set(&error_, ZIP_ER_OPNOTSUPP, 0);
+        return -1;
+    }
   }
-  zip_source_close(source);
-  if (!written) error = "cannot write";
-  if (got < 0) error = zip_error_strerror(zip_source_error(source));
-  return written && got >= 0;
-}
+
+  zip_int64_t Seek(std::uint64_t& at, std::uint64_t size, void* data, zip_uint64_t length) {
+    const zip_int64_t to = zip_source_seek_compute_offset(at, size, data, length, &error_);
+    if (to < 0) return -1;
+    at = static_cast<std::uint64_t>(to);
+    return 0;
+  }
+
+  zip_int64_t Write(const char* data, zip_uint64_t length) {
+    const std::uint64_t end = outAt_ + length;
+    if (end > out_.size()) {
+      if (!budget_.Take(end - out_.size())) {
+        zip_error_set(&error_, ZIP_ER_MEMORY, 0);
+        return -1;
+      }
+      taken_ += end - out_.size();
+      out_.resize(end);
+    }
+    std::memcpy(out_.data() + outAt_, data, length);
+    outAt_ = end;
+    return static_cast<zip_int64_t>(length);
+  }
+
+  std::string_view in_;
+  std::uint64_t at_ = 0;
+  std::string out_;
+  std::uint64_t outAt_ = 0;
+  bool written_ = false;
+  MemoryBudget& budget_;
+  std::uint64_t taken_ = 0;
+  zip_error_t error_;
+};
 
 }  // namespace
 
 bool RewriteZip(std::string_view whole, Walk& walk, const RewriteMember& rewrite,
                 const std::function<bool(std::string_view)>& put, std::string& error) {
+  Store store(whole, walk.budget);
   zip_error_t why;
   zip_error_init(&why);
-  zip_source_t* source = zip_source_buffer_create(whole.data(), whole.size(), 0, &why);
+  zip_source_t* source = zip_source_function_create(Store::Call, &store, &why);
   std::unique_ptr<zip_t, ZipDiscard> zip(source != nullptr ? zip_open_from_source(source, 0, &why)
                                                            : nullptr);
   if (zip == nullptr) {
@@ -139,17 +221,12 @@ bool RewriteZip(std::string_view whole, Walk& walk, const RewriteMember& rewrite
     return false;
   }
   zip_error_fini(&why);
-  // The archive owns the source; one more reference keeps it to read the
-  // result from once the archive is written into it and closed.
-  zip_source_keep(source);
-  const std::unique_ptr<zip_source_t, SourceFree> result(source);
   const auto fail = [&](std::string why) {
     error = std::move(why);
     return false;
   };
   std::deque<std::string> stored;  // read by libzip as it closes
   std::vector<Held> held;
-  std::uint64_t size = whole.size();  // about what libzip writes
   const auto count = static_cast<zip_uint64_t>(zip_get_num_entries(zip.get(), 0));
   for (zip_uint64_t index = 0; index < count; ++index) {
     if (++walk.members > walk.options.limits.members) {
@@ -174,13 +251,14 @@ bool RewriteZip(std::string_view whole, Walk& walk, const RewriteMember& rewrite
       return fail("needs more than the memory limit to be redacted");
     }
     held.emplace_back(walk.budget, rewritten.size());
-    size += rewritten.size();
     stored.push_back(std::move(rewritten));
     if (!Replace(zip.get(), index, stat, stored.back())) {
       return fail(name + ": " + zip_strerror(zip.get()));
     }
   }
-  return Close(std::move(zip), source, size, walk, put, error);
+  if (zip_close(zip.get()) != 0) return fail(zip_strerror(zip.get()));
+  zip.release();  // closed, and freed by closing
+  return put(store.Result()) || fail("cannot write");
 }
 
 }  // namespace mivaro::detail
