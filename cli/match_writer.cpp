@@ -31,7 +31,11 @@ void MatchWriter::Matched(const Found& found) {
 
 void MatchWriter::WriteText(const Found& found, const Place& place) {
   TextBuffer& out = Buffer();
-  AppendEscaped(out, name_);
+  std::string_view name = name_;
+  // An attachment read as text is named after its message and part.
+  const bool attached = place.kind == PlaceKind::MailPart && !place.attachment.empty();
+  if (attached && container_->size() > 1) name.remove_suffix(container_->back().size() + 1);
+  AppendEscaped(out, name);
   switch (place.kind) {
     case PlaceKind::Line:
       fmt::format_to(std::back_inserter(out), ":{}:{}: ", found.line, found.column.codePoints);
@@ -51,6 +55,10 @@ void MatchWriter::WriteText(const Found& found, const Place& place) {
       fmt::format_to(std::back_inserter(out), "!message {}", place.message);
       out += place.part == "headers" ? "!headers"sv : "!part "sv;
       if (place.part != "headers") out += place.part;
+      if (attached) {
+        out += '!';
+        AppendEscaped(out, place.attachment);
+      }
       fmt::format_to(std::back_inserter(out), ":{}:{}: ", place.line, place.column);
       break;
   }
@@ -108,6 +116,10 @@ void MatchWriter::WriteJson(const Found& found, const Place& place, std::string_
     case PlaceKind::MailPart:
       fmt::format_to(std::back_inserter(out), R"("message":{},"part":")", place.message);
       AppendJsonEscaped(out, place.part);
+      if (!place.attachment.empty()) {
+        out += R"(","attachment":")"sv;
+        AppendJsonEscaped(out, place.attachment);
+      }
       fmt::format_to(std::back_inserter(out), R"(","line":{},"column":{})", place.line,
                      place.column);
       break;

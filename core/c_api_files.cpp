@@ -30,6 +30,7 @@ class FileSink final : public mivaro::SearchSink {
     const mivaro_found match = mivaro::detail::FoundForC(found);
     const std::string sheet(place.sheet);
     const std::string part(place.part);
+    const std::string attachment(place.attachment);
     mivaro_file_found out{};
     out.found = &match;
     out.container = container_.c_str();
@@ -42,6 +43,7 @@ class FileSink final : public mivaro::SearchSink {
     out.message = place.message;
     out.part = part.c_str();
     out.line = place.line;
+    out.attachment = attachment.c_str();
     sink_(&out, context_);
   }
   std::int64_t Count() const { return count_; }

@@ -55,7 +55,7 @@ class Walker final : public Contents {
       }
       switch (member->kind) {
         case Member::Kind::Bytes:
-          return Tell(*member->bytes, member->name, /*top=*/false);
+          return Tell(*member->bytes, member->name, /*top=*/false, member->locator);
         case Member::Kind::Text: {
           Entry entry = Named(EntryKind::Text, member->name);
           entry.text = member->text;
@@ -100,7 +100,8 @@ class Walker final : public Contents {
   }
 
   // Tells a file or member by its first block, and yields it or opens it.
-  std::optional<Entry> Tell(Bytes& bytes, const std::string& name, bool top) {
+  std::optional<Entry> Tell(Bytes& bytes, const std::string& name, bool top,
+                            Locator* locator = nullptr) {
     RawBytes head = ReadHead(bytes);
     if (bytes.failed()) {
       Entry entry = Named(EntryKind::Failed, name);
@@ -120,6 +121,7 @@ class Walker final : public Contents {
         }
         Entry entry = Named(EntryKind::Text, name);
         entry.text = text_.get();
+        entry.locator = locator;
         entry.byteOrderMark = text_->ByteOrderMark();
         entry.convertedFrom = text_->ConvertedFrom();
         return entry;

@@ -82,9 +82,11 @@ struct Member {
   std::string name;
   Bytes* bytes = nullptr;      // Bytes: its bytes, until the level's next member
   TextStream* text = nullptr;  // Text: its text, until the level's next member
-  Locator* locator = nullptr;  // Text: where its matches lie
-  std::string_view format;     // Unopened: what it is
-  std::string reason;          // Unopened and Failed: why
+  // Text, and Bytes read as text: where its matches lie (for Bytes, when
+  // not null, else by line and column).
+  Locator* locator = nullptr;
+  std::string_view format;  // Unopened: what it is
+  std::string reason;       // Unopened and Failed: why
 
   static Member OfBytes(std::string name, Bytes* bytes) {
     Member member;

@@ -136,6 +136,7 @@ class MailLevel final : public Level, public Locator {
   std::optional<Member> Next() override {
     decoded_ = Decoded{};
     text_.reset();
+    attachment_.clear();
     while (true) {
       if (next_ == pieces_.size()) {
         if (messages_ != 0 && g_mime_parser_eos(parser_.get())) return std::nullopt;
@@ -170,6 +171,7 @@ class MailLevel final : public Level, public Locator {
     place.part = part_;
     place.line = found.line;
     place.column = found.column.codePoints;
+    place.attachment = attachment_;
     return place;
   }
 
@@ -203,7 +205,11 @@ class MailLevel final : public Level, public Locator {
     }
     if (attached) {
       bytes_ = std::make_unique<MemoryBytes>(decoded_.bytes);
-      return Member::OfBytes(AttachmentName(part), bytes_.get());
+      const char* filename = g_mime_part_get_filename(part);
+      attachment_ = filename != nullptr ? filename : "";
+      Member member = Member::OfBytes(AttachmentName(part), bytes_.get());
+      member.locator = this;  // if it is read as text
+      return member;
     }
     return TextOf(decoded_.bytes);
   }
@@ -230,6 +236,7 @@ class MailLevel final : public Level, public Locator {
   std::uint64_t messages_ = 0;
   bool ended_ = false;
   std::string part_;
+  std::string attachment_;  // the file attached, when the part is one
   Decoded decoded_;
   std::unique_ptr<MemoryBytes> bytes_;
   std::unique_ptr<DecodingStream> text_;

@@ -87,6 +87,9 @@ struct Place {
   std::uint64_t message = 0;    ///< MailPart: the message, from 1 (a mailbox holds many)
   std::string_view part;        ///< MailPart: "headers", or the part's number ("1.2")
   std::uint64_t line = 0;       ///< MailPart: the line in the headers or the part, from 1
+  /// MailPart: the attached file's name when the match is in an attachment
+  /// read as text (its line and column then count in it); else empty.
+  std::string_view attachment;
 };
 
 /// Places matches in a text stream of an opened file.

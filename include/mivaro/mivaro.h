@@ -333,6 +333,7 @@ typedef struct mivaro_file_found {
   uint64_t message;          /**< MAIL_PART: the message, from 1 */
   const char* part;          /**< MAIL_PART: "headers" or the part's number ("1.2"); else "" */
   uint64_t line;             /**< MAIL_PART: the line in the headers or part, from 1 */
+  const char* attachment;    /**< MAIL_PART: the attached file's name, if in one; else "" */
 } mivaro_file_found;
 
 /** Where mivaro_search_file's matches go, with the context given. */

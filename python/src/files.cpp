@@ -23,6 +23,7 @@ struct Held {
   Place place;
   std::string sheet;
   std::string part;
+  std::string attachment;
 };
 
 class Keeper final : public SearchSink {
@@ -30,11 +31,12 @@ class Keeper final : public SearchSink {
   explicit Keeper(std::vector<Held>& kept) : kept_(kept) {}
   void Begin(const Entry& entry) { entry_ = &entry; }
   void Matched(const Found& found) override {
-    Held held{entry_->container, found, {}, {}, {}};
+    Held held{entry_->container, found, {}, {}, {}, {}};
     held.found.text = {};
     if (entry_->locator != nullptr) held.place = entry_->locator->Locate(found);
     held.sheet = held.place.sheet;
     held.part = held.place.part;
+    held.attachment = held.place.attachment;
     kept_.push_back(std::move(held));
   }
 
@@ -65,6 +67,7 @@ py::dict WhereOf(const Held& held) {
     case PlaceKind::MailPart:
       where["message"] = held.place.message;
       where["part"] = held.part;
+      if (!held.attachment.empty()) where["attachment"] = held.attachment;
       where["line"] = held.place.line;
       where["column"] = held.place.column;
       break;

@@ -118,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(
                 {"scan", "{}/mail.eml"},
                 "{}/mail.eml!message 1!headers:3:21: *** *** 544 (high: NAS)\n"
                 "{}/mail.eml!message 1!part 1:2:34: *** *** 286 (high: assurance sociale)\n"
-                "{}/mail.eml!pay.csv:2:5: ***-***-286 (high: SIN)\n"
+                "{}/mail.eml!message 1!part 2!pay.csv:2:5: ***-***-286 (high: SIN)\n"
                 "{}/mail.eml!notes.zip!notes.txt:1:5: *** *** 544 (high: SIN)\n",
                 0,
                 "opened 1 eml, 1 zip"},
@@ -126,11 +126,11 @@ INSTANTIATE_TEST_SUITE_P(
                 {"scan", "{}/box.mbox"},
                 "{}/box.mbox!message 1!headers:3:21: *** *** 544 (high: NAS)\n"
                 "{}/box.mbox!message 1!part 1:2:34: *** *** 286 (high: assurance sociale)\n"
-                "{}/box.mbox!message 1/pay.csv:2:5: ***-***-286 (high: SIN)\n"
+                "{}/box.mbox!message 1!part 2!pay.csv:2:5: ***-***-286 (high: SIN)\n"
                 "{}/box.mbox!message 1/notes.zip!notes.txt:1:5: *** *** 544 (high: SIN)\n"
                 "{}/box.mbox!message 2!headers:3:21: *** *** 544 (high: NAS)\n"
                 "{}/box.mbox!message 2!part 1:2:34: *** *** 286 (high: assurance sociale)\n"
-                "{}/box.mbox!message 2/pay.csv:2:5: ***-***-286 (high: SIN)\n"
+                "{}/box.mbox!message 2!part 2!pay.csv:2:5: ***-***-286 (high: SIN)\n"
                 "{}/box.mbox!message 2/notes.zip!notes.txt:1:5: *** *** 544 (high: SIN)\n",
                 0,
                 "opened 1 mbox, 2 zip"},
@@ -148,7 +148,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "\n"
                 R"({"path":"{}/mail.eml","line":2,"column":5,"offset":13,"length":11,)"
                 R"("number":"******286","confidence":"high","keyword":"SIN",)"
-                R"("container":["{}/mail.eml","pay.csv"],"where":{"line":2,"column":5}})"
+                R"("container":["{}/mail.eml","pay.csv"],)"
+                R"("where":{"message":1,"part":"2","attachment":"pay.csv","line":2,"column":5}})"
                 "\n"
                 R"({"path":"{}/mail.eml","line":1,"column":5,"offset":4,"length":11,)"
                 R"("number":"******544","confidence":"high","keyword":"SIN",)"
@@ -355,8 +356,9 @@ void Keep(const mivaro_file_found* found, void* context) {
       where = "paragraph " + std::to_string(found->paragraph);
       break;
     case MIVARO_PLACE_MAIL_PART:
-      where = "message " + std::to_string(found->message) + " part " + found->part + " line " +
-              std::to_string(found->line);
+      where = "message " + std::to_string(found->message) + " part " + found->part +
+              (*found->attachment != '\0' ? std::string(" attachment ") + found->attachment : "") +
+              " line " + std::to_string(found->line);
       break;
     case MIVARO_PLACE_LINE:
       where = "line " + std::to_string(found->found->line);
@@ -378,7 +380,8 @@ TEST(SearchFileInC, PlacesEachMatchAndCountsWhatItCouldNotRead) {
        ""},
       {"mail.eml",
        {"mail.eml message 1 part headers line 3", "mail.eml message 1 part 1 line 2",
-        "mail.eml!pay.csv line 2", "mail.eml!notes.zip!notes.txt line 1"},
+        "mail.eml!pay.csv message 1 part 2 attachment pay.csv line 2",
+        "mail.eml!notes.zip!notes.txt line 1"},
        0,
        ""},
       {"broken.xlsx", {"broken.xlsx Payroll row 2 column 2"}, 1, "sheet Notes: damaged XML"},
