@@ -140,6 +140,23 @@ class FileRedactor {
     return written || Fail("cannot write", error);
   }
 
+  // Whether a file written again still shows a SIN to a scan, read as it
+  // would be: what is written is checked where the writer's reading of a
+  // damaged file may differ from the scan's.
+  bool ShowsSin(std::string_view written) const {
+    OpenOptions check;
+    check.pdftotext = "";
+    const std::unique_ptr<Contents> contents = OpenBytesHere(written, "", check);
+    struct Counted final : SearchSink {
+      void Matched(const Found&) override { ++count; }
+      std::uint64_t count = 0;
+    } left;
+    Searcher searcher({.minimum = options_.minimum});
+    while (const std::optional<Entry> entry = contents->Next()) {
+      if (entry->kind == EntryKind::Text) searcher.Search(*entry->text, left);
+    }
+    return left.count != 0;
+  }
   bool RedactArchive(const Sniffed& sniffed, Bytes& in, Output& out, unsigned depth,
                      std::string& error);
   bool RedactZip(Bytes& in, Output& out, unsigned depth, std::string& error);
@@ -355,7 +372,17 @@ bool FileRedactor::RedactZip(Bytes& in, Output& out, unsigned depth, std::string
         if (redone) rewritten = redacted.Bytes();
         return redone;
       },
-      [&](std::string_view bytes) { return out.Put(bytes); }, error);
+      [&](std::string_view bytes) {
+        // A damaged zip may be read otherwise by the scan than by libzip.
+        if (ShowsSin(bytes)) {
+          return Fail(
+              "the zip is damaged so that written again it would still show a SIN; "
+              "nothing written",
+              error);
+        }
+        return out.Put(bytes) || Fail("cannot write", error);
+      },
+      error);
 }
 
 bool FileRedactor::RedactMailFile(bool mailbox, Bytes& in, Output& out, unsigned depth,
@@ -375,20 +402,8 @@ bool FileRedactor::RedactMailFile(bool mailbox, Bytes& in, Output& out, unsigned
     return false;
   }
   // Mail is written again by GMime, and a damaged message may come out read
-  // otherwise than it went in (a part that was binary now text): what is
-  // written is read back, and refused if a SIN shows in it still.
-  OpenOptions check;
-  check.pdftotext = "";
-  const std::unique_ptr<Contents> contents = OpenBytesHere(mail, "", check);
-  struct Counted final : SearchSink {
-    void Matched(const Found&) override { ++count; }
-    std::uint64_t count = 0;
-  } left;
-  Searcher searcher({.minimum = options_.minimum});
-  while (const std::optional<Entry> entry = contents->Next()) {
-    if (entry->kind == EntryKind::Text) searcher.Search(*entry->text, left);
-  }
-  if (left.count != 0) {
+  // otherwise than it went in (a part that was binary now text).
+  if (ShowsSin(mail)) {
     return Fail(
         "the message is damaged so that written again it would still show a SIN; "
         "nothing written",

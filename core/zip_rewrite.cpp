@@ -212,10 +212,14 @@ bool RewriteZip(std::string_view whole, Walk& walk, const RewriteMember& rewrite
   zip_error_t why;
   zip_error_init(&why);
   zip_source_t* source = zip_source_function_create(Store::Call, &store, &why);
-  std::unique_ptr<zip_t, ZipDiscard> zip(source != nullptr ? zip_open_from_source(source, 0, &why)
-                                                           : nullptr);
+  std::unique_ptr<zip_t, ZipDiscard> zip(
+      source != nullptr ? zip_open_from_source(source, ZIP_CHECKCONS, &why) : nullptr);
   if (zip == nullptr) {
-    error = zip_error_strerror(&why);
+    // A zip whose directory and members' own headers disagree is read one
+    // way by one program and another way by the next: it is refused.
+    error = zip_error_code_zip(&why) == ZIP_ER_INCONS
+                ? "its directory and its members' headers disagree; nothing written"
+                : zip_error_strerror(&why);
     zip_error_fini(&why);
     if (source != nullptr) zip_source_free(source);
     return false;
@@ -258,7 +262,9 @@ bool RewriteZip(std::string_view whole, Walk& walk, const RewriteMember& rewrite
   }
   if (zip_close(zip.get()) != 0) return fail(zip_strerror(zip.get()));
   zip.release();  // closed, and freed by closing
-  return put(store.Result()) || fail("cannot write");
+  if (put(store.Result())) return true;
+  if (error.empty()) error = "cannot write";
+  return false;
 }
 
 }  // namespace mivaro::detail

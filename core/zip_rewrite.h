@@ -24,7 +24,7 @@ using RewriteMember = std::function<bool(const std::string& name, Bytes& bytes,
 // and links too) is copied as it stands, its name, order and compressed
 // bytes untouched. Memory comes from the walk's budget. False, saying why
 // and writing nothing, when the zip or one of its members cannot be read or
-// rewrite fails.
+// rewrite or put fails.
 bool RewriteZip(std::string_view whole, Walk& walk, const RewriteMember& rewrite,
                 const std::function<bool(std::string_view)>& put, std::string& error);
 
