@@ -105,19 +105,6 @@ std::size_t MemberBytes::ReadInto(char* to, std::size_t size) {
   return static_cast<std::size_t>(got);
 }
 
-std::optional<std::string> PastLimits(const OpenLimits& limits, std::uint64_t memberBytes,
-                                      std::uint64_t expanded, std::uint64_t packed) {
-  if (memberBytes > limits.memberBytes) {
-    return "expands to more than " + std::to_string(limits.memberBytes >> 20) +
-           " MiB (the limit on a member's size)";
-  }
-  if (expanded > limits.ratioFrom && packed > 0 && expanded / packed >= limits.ratio) {
-    return "expands to more than " + std::to_string(limits.ratio) +
-           " times its packed size (the limit on expansion)";
-  }
-  return std::nullopt;
-}
-
 std::optional<std::string> Unreadable(archive_entry* entry) {
   if (archive_entry_filetype(entry) != AE_IFREG) return std::string();
   if (archive_entry_is_encrypted(entry) != 0) return std::string("encrypted");

@@ -60,11 +60,6 @@ class MemberBytes final : public Bytes {
   std::uint64_t expanded_ = 0;  // by the whole reader
 };
 
-// Why bytes expanded so far pass the limits: a member's size, or the ratio
-// of all expanded to all packed (none when packed is 0, unknown).
-std::optional<std::string> PastLimits(const OpenLimits& limits, std::uint64_t memberBytes,
-                                      std::uint64_t expanded, std::uint64_t packed);
-
 // The names and error of a member that is not a regular file with data to
 // read: nothing for a regular file; "" for one to pass over in silence (a
 // folder, a link); else why it cannot be read.

@@ -151,6 +151,21 @@ struct Sniffed {
 };
 Sniffed Sniff(std::string_view head);
 
+// Why bytes expanded so far pass the limits: a member's size, or the ratio
+// of all expanded to all packed (none when packed is 0, unknown).
+inline std::optional<std::string> PastLimits(const OpenLimits& limits, std::uint64_t memberBytes,
+                                             std::uint64_t expanded, std::uint64_t packed) {
+  if (memberBytes > limits.memberBytes) {
+    return "expands to more than " + std::to_string(limits.memberBytes >> 20) +
+           " MiB (the limit on a member's size)";
+  }
+  if (expanded > limits.ratioFrom && packed > 0 && expanded / packed >= limits.ratio) {
+    return "expands to more than " + std::to_string(limits.ratio) +
+           " times its packed size (the limit on expansion)";
+  }
+  return std::nullopt;
+}
+
 // The levels, one per kind of container. Each returns nothing and says why
 // in error when the container cannot be opened at all.
 std::unique_ptr<Level> OpenCompressed(const Input& input, Walk& walk, std::string& error);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/levels.h"
+#include "core/satellites.h"
 #include "mivaro/scan.h"
 
 namespace mivaro::detail {
@@ -325,9 +326,9 @@ bool RedactMessage(GMimeMessage* message, const RedactOptions& options, Walk& wa
 
 }  // namespace
 
-bool RedactMail(std::string_view whole, bool mailbox, const RedactOptions& options, Walk& walk,
-                const RedactBytes& attachment, std::string& out, std::uint64_t& redacted,
-                std::string& error) {
+bool RedactMailHere(std::string_view whole, bool mailbox, const RedactOptions& options, Walk& walk,
+                    const RedactBytes& attachment, std::string& out, std::uint64_t& redacted,
+                    std::string& error) {
   static std::once_flag started;
   std::call_once(started, [] { g_mime_init(); });
   GObjectPointer<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(whole.data(), whole.size()));
@@ -358,10 +359,17 @@ bool RedactMail(std::string_view whole, bool mailbox, const RedactOptions& optio
   return true;
 }
 
-std::unique_ptr<Level> OpenMail(const Input& input, bool mailbox, Walk& walk, std::string& error) {
+std::unique_ptr<Level> OpenMailHere(const Input& input, bool mailbox, Walk& walk,
+                                    std::string& error) {
   auto level = std::make_unique<MailLevel>(walk);
   if (!level->Open(input, mailbox, error)) return nullptr;
   return level;
 }
 
 }  // namespace mivaro::detail
+
+extern "C" const mivaro::detail::MailEntry* mivaro_mail_entry() {
+  static constexpr mivaro::detail::MailEntry kEntry{mivaro::detail::OpenMailHere,
+                                                    mivaro::detail::RedactMailHere};
+  return &kEntry;
+}

@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/archive_reader.h"
+#include "core/satellites.h"
 
 namespace mivaro::detail {
 namespace {
@@ -206,8 +206,8 @@ class Store {
 
 }  // namespace
 
-bool RewriteZip(std::string_view whole, Walk& walk, const RewriteMember& rewrite,
-                const std::function<bool(std::string_view)>& put, std::string& error) {
+bool RewriteZipHere(std::string_view whole, Walk& walk, const RewriteMember& rewrite,
+                    const std::function<bool(std::string_view)>& put, std::string& error) {
   Store store(whole, walk.budget);
   zip_error_t why;
   zip_error_init(&why);
@@ -268,3 +268,8 @@ bool RewriteZip(std::string_view whole, Walk& walk, const RewriteMember& rewrite
 }
 
 }  // namespace mivaro::detail
+
+extern "C" const mivaro::detail::ZipEntry* mivaro_zip_entry() {
+  static constexpr mivaro::detail::ZipEntry kEntry{mivaro::detail::RewriteZipHere};
+  return &kEntry;
+}
