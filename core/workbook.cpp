@@ -40,6 +40,11 @@ bool ParseReference(std::optional<std::string_view> reference, std::uint64_t& ro
 // A number as its cell's format shows it, when the format is digits and
 // literal text ("000 000 000", "000-000-000"); else as written.
 std::string ShowNumber(std::string_view value, std::string_view format) {
+  // A whole number written plainly, in a cell of no format, shows as it is.
+  if (format.empty() && !value.empty() && value.size() < 16 && (value[0] != '0' || value == "0") &&
+      std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return std::string(value);
+  }
   const std::string text(value);
   char* end = nullptr;
   const double number = std::strtod(text.c_str(), &end);
@@ -190,10 +195,14 @@ struct CellSource {
 class XlsxSheet final : public SheetText {
  public:
   // Keeps, as it reads, where each cell's text came from.
-  void RecordInto(std::vector<CellSource>& sources) { sources_ = &sources; }
+  void RecordInto(std::vector<CellSource>& sources) {
+    sources_ = &sources;
+    UseFastRoute(false);  // which does not say where each character lies
+  }
   XlsxSheet(Bytes& input, Walk& walk, std::string name, const std::vector<std::string>& strings,
             const std::vector<std::string>& formats)
       : SheetText(input, walk), strings_(strings), formats_(formats) {
+    UseFastRoute(true);
     NewSheet(std::move(name));
   }
 
@@ -208,9 +217,9 @@ class XlsxSheet final : public SheetText {
       type_ = Attribute(attributes, "t").value_or("n");
       style_ = ParseCount(Attribute(attributes, "s"), 0, formats_.size() + 1);
       value_.clear();
-      source_ = CellSource{};
-      source_.start = EventBytes().first;
       if (sources_ != nullptr) {
+        source_ = CellSource{};
+        source_.start = EventBytes().first;
         source_.reference = Attribute(attributes, "r").value_or("");
         source_.style = Attribute(attributes, "s").value_or("");
       }

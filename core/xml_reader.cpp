@@ -3,6 +3,7 @@
 
 #include <pthread.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -10,9 +11,6 @@ namespace mivaro::detail {
 namespace {
 
 constexpr std::size_t kXmlBlock = 16384;
-// Office files nest a few dozen elements deep; a file that nests thousands
-// is made to exhaust the parser's stack of open elements.
-constexpr int kDeepestElement = 4096;
 
 // expat's allocator takes no context: the budget of the parse running on
 // this thread is set around each call into expat, in a thread-specific key
@@ -88,10 +86,9 @@ class BudgetScope {
 
 }  // namespace
 
-std::string_view LocalName(const XML_Char* name) {
-  std::string_view whole(name);
-  const std::size_t colon = whole.rfind(':');
-  return colon == std::string_view::npos ? whole : whole.substr(colon + 1);
+std::string_view LocalName(std::string_view name) {
+  const std::size_t colon = name.rfind(':');
+  return colon == std::string_view::npos ? name : name.substr(colon + 1);
 }
 
 std::optional<std::string_view> Attribute(const XML_Char** attributes, std::string_view local) {
@@ -127,6 +124,7 @@ XmlReader::Step XmlReader::Parse() {
   if (!error_.empty()) return Step::Failed;
   if (ended_) return Step::Ended;
   if (parser_ == nullptr) return Failed("needs more than the memory limit to be read");
+  if (fast_) return ParseFast();
   BudgetScope scope(budget_);
   XML_Status status = XML_STATUS_OK;
   if (suspended_) {
@@ -140,6 +138,10 @@ XmlReader::Step XmlReader::Parse() {
     final_ = got == 0;
     status = XML_ParseBuffer(parser_, static_cast<int>(got), final_ ? XML_TRUE : XML_FALSE);
   }
+  return AfterParse(status);
+}
+
+XmlReader::Step XmlReader::AfterParse(XML_Status status) {
   if (status == XML_STATUS_SUSPENDED) {
     suspended_ = true;
     return Step::Paused;
@@ -147,7 +149,8 @@ XmlReader::Step XmlReader::Parse() {
   if (status == XML_STATUS_ERROR) {
     const XML_Error code = XML_GetErrorCode(parser_);
     if (code == XML_ERROR_NO_MEMORY) return Failed("needs more than the memory limit to be read");
-    return Failed("damaged XML, line " + std::to_string(XML_GetCurrentLineNumber(parser_)) + ": " +
+    return Failed("damaged XML, line " +
+                  std::to_string(XML_GetCurrentLineNumber(parser_) + lineBase_) + ": " +
                   XML_ErrorString(code));
   }
   if (final_) {
@@ -155,6 +158,28 @@ XmlReader::Step XmlReader::Parse() {
     return Step::Ended;
   }
   return Step::Read;
+}
+
+XmlReader::Step XmlReader::HandOver(std::size_t at, bool end) {
+  fast_ = false;
+  lineBase_ = lines_ + Lines(std::string_view(pending_).substr(0, at));
+  // expat is told the elements still open, or that the root has ended.
+  std::string open = rootEnded_ ? "<r/>" : "";
+  for (const std::string& name : open_) ((open += '<') += name) += '>';
+  // Each element told of took at least as many bytes as its bare tag.
+  byteBase_ = consumed_ + at - open.size();
+  BudgetScope scope(budget_);
+  muted_ = true;
+  XML_Status status = XML_Parse(parser_, open.data(), static_cast<int>(open.size()), XML_FALSE);
+  muted_ = false;
+  if (status == XML_STATUS_OK) {
+    status = XML_Parse(parser_, pending_.data() + at, static_cast<int>(pending_.size() - at),
+                       end ? XML_TRUE : XML_FALSE);
+  }
+  pending_ = std::string();
+  open_ = std::vector<std::string>();
+  final_ = end;
+  return AfterParse(status);
 }
 
 bool XmlReader::ParseAll() {
@@ -170,22 +195,24 @@ void XmlReader::Pause() {
 }
 
 std::pair<std::uint64_t, std::uint64_t> XmlReader::EventBytes() const {
+  if (fast_) return {fastAt_, 0};
   const XML_Index at = XML_GetCurrentByteIndex(parser_);
-  return {at < 0 ? 0 : static_cast<std::uint64_t>(at),
+  return {at < 0 ? 0 : static_cast<std::uint64_t>(at) + byteBase_,
           static_cast<std::uint64_t>(std::max(0, XML_GetCurrentByteCount(parser_)))};
 }
 
 std::optional<std::uint64_t> XmlReader::RawAt(std::size_t length) const {
-  if (XML_GetCurrentByteCount(parser_) != static_cast<int>(length)) return std::nullopt;
+  if (fast_ || XML_GetCurrentByteCount(parser_) != static_cast<int>(length)) return std::nullopt;
   const XML_Index at = XML_GetCurrentByteIndex(parser_);
   if (at < 0) return std::nullopt;
-  return static_cast<std::uint64_t>(at);
+  return static_cast<std::uint64_t>(at) + byteBase_;
 }
 
 void XmlReader::OnStart(void* self, const XML_Char* name, const XML_Char** attributes) {
   auto& me = *static_cast<XmlReader*>(self);
+  if (me.muted_) return;
   if (++me.depth_ > kDeepestElement) {
-    me.error_ = "XML nested deeper than " + std::to_string(kDeepestElement) + " elements";
+    me.error_ = TooDeep();
     XML_StopParser(me.parser_, XML_FALSE);
     return;
   }
@@ -194,6 +221,7 @@ void XmlReader::OnStart(void* self, const XML_Char* name, const XML_Char** attri
 
 void XmlReader::OnEnd(void* self, const XML_Char* name) {
   auto& me = *static_cast<XmlReader*>(self);
+  if (me.muted_) return;
   --me.depth_;
   me.End(LocalName(name));
 }

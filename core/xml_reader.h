@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/decoding_stream.h"
 #include "core/levels.h"
@@ -16,8 +17,21 @@
 
 namespace mivaro::detail {
 
+// Office files nest a few dozen elements deep; a file that nests thousands
+// is made to exhaust the parser's stack of open elements.
+inline constexpr int kDeepestElement = 4096;
+inline std::string TooDeep() {
+  return "XML nested deeper than " + std::to_string(kDeepestElement) + " elements";
+}
+
+// How many newlines the bytes hold.
+std::uint64_t Lines(std::string_view xml);
+
 // Element and attribute names without their prefix: "w:t" is "t".
-std::string_view LocalName(const XML_Char* name);
+std::string_view LocalName(std::string_view name);
+inline std::string_view LocalName(const XML_Char* name) {
+  return LocalName(std::string_view(name));
+}
 // The value of an attribute by its local name, or nothing.
 std::optional<std::string_view> Attribute(const XML_Char** attributes, std::string_view local);
 
@@ -37,6 +51,11 @@ class XmlReader {
   // Reads the whole document; false, with Error() saying why, on failure.
   bool ParseAll();
   const std::string& Error() const { return error_; }
+  // Reads on a route of its own (xml_fast.cpp) while the XML keeps to what
+  // sheets are made of, handing over to expat at the first thing outside
+  // that, with the same events. Set before the first Parse; a reader that
+  // pauses or asks RawAt() keeps to expat.
+  void UseFastRoute(bool on) { fast_ = on; }
 
  protected:
   virtual void Start(std::string_view name, const XML_Char** attributes) = 0;
@@ -56,6 +75,16 @@ class XmlReader {
   static void OnCharacters(void* self, const XML_Char* text, int length);
   static void OnDoctype(void* self, const XML_Char*, const XML_Char*, const XML_Char*, int);
   Step Failed(std::string error);
+  Step AfterParse(XML_Status status);
+
+  // The fast route, in xml_fast.cpp.
+  enum class Fast { Done, More, Outside, Stop };
+  Step ParseFast();
+  Fast Tokenize(std::size_t& at, bool end);
+  Fast Text(std::size_t& at, bool end);
+  Fast StartTag(std::size_t& at);
+  Fast EndTag(std::size_t& at);
+  Step HandOver(std::size_t at, bool end);
 
   XML_Parser parser_;
   Bytes& input_;
@@ -65,6 +94,19 @@ class XmlReader {
   bool final_ = false;
   bool ended_ = false;
   std::string error_;
+  // The fast route's state; where expat took over, what came before.
+  bool fast_ = false;
+  bool muted_ = false;  // expat reads the elements the fast route left open
+  bool prolog_ = false;
+  bool rootEnded_ = false;
+  std::string pending_;            // XML read and not yet taken
+  std::vector<std::string> open_;  // the open elements' names
+  std::vector<const char*> attributes_;
+  std::uint64_t consumed_ = 0;  // bytes before pending_
+  std::uint64_t lines_ = 0;     // newlines before pending_
+  std::uint64_t fastAt_ = 0;    // where the current event starts
+  std::uint64_t byteBase_ = 0;  // added to expat's offsets
+  std::uint64_t lineBase_ = 0;  // added to expat's line numbers
 };
 
 // Text made of XML a block at a time, with the memory it holds bounded by
