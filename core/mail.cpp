@@ -62,13 +62,13 @@ bool Decode(GMimePart* part, bool toUtf8, Walk& walk, Decoded& decoded, std::str
   return true;
 }
 
-// One piece of a message to read: a part, or the text a multipart holds
+// One piece of a message to read: a part, the text a multipart holds
 // before its first part or after its last (where a message whose boundary
-// is damaged keeps all of its body).
+// is damaged keeps all of its body), or the headers of a message attached.
 struct Piece {
-  enum class Kind { Part, Prologue, Epilogue };
-  GMimeObject* object;  // the part, or the multipart
-  std::string path;     // "1.2", "prologue", "1 epilogue"
+  enum class Kind { Part, Prologue, Epilogue, Headers };
+  GMimeObject* object;  // the part, the multipart, or the message
+  std::string path;     // "1.2", "prologue", "1 epilogue", "2 headers"
   Kind kind;
 };
 
@@ -87,7 +87,10 @@ void Collect(GMimeObject* object, const std::string& path, int depth, std::vecto
     pieces.push_back({object, named + "epilogue", Piece::Kind::Epilogue});
   } else if (GMIME_IS_MESSAGE_PART(object)) {
     GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object));
-    if (inner != nullptr) Collect(g_mime_message_get_mime_part(inner), path, depth + 1, pieces);
+    if (inner == nullptr) return;
+    pieces.push_back(
+        {GMIME_OBJECT(inner), (path.empty() ? "1" : path) + " headers", Piece::Kind::Headers});
+    Collect(g_mime_message_get_mime_part(inner), path, depth + 1, pieces);
   } else if (GMIME_IS_PART(object)) {
     pieces.push_back({object, path.empty() ? "1" : path, Piece::Kind::Part});
   }
@@ -152,11 +155,13 @@ class MailLevel final : public Level, public Locator {
         ++messages_;
         pieces_ = PiecesOf(message_.get());
         next_ = 0;
-        return Headers();
+        part_ = "headers";
+        return Headers(GMIME_OBJECT(message_.get()));
       }
       const Piece& piece = pieces_[next_++];
       part_ = piece.path;
       if (piece.kind == Piece::Kind::Part) return Part(GMIME_PART(piece.object));
+      if (piece.kind == Piece::Kind::Headers) return Headers(piece.object);
       const char* text = MultipartText(piece);
       if (text != nullptr && *text != '\0') {
         decoded_.bytes = text;
@@ -181,10 +186,9 @@ class MailLevel final : public Level, public Locator {
     return mailbox_ ? "message " + std::to_string(messages_ + 1) : std::string();
   }
 
-  // The message's headers, a line each, their encoded words decoded.
-  Member Headers() {
-    part_ = "headers";
-    GMimeHeaderList* headers = g_mime_object_get_header_list(GMIME_OBJECT(message_.get()));
+  // A message's headers, a line each, their encoded words decoded.
+  Member Headers(GMimeObject* message) {
+    GMimeHeaderList* headers = g_mime_object_get_header_list(message);
     for (int i = 0; i < g_mime_header_list_get_count(headers); ++i) {
       GMimeHeader* header = g_mime_header_list_get_header_at(headers, i);
       const char* value = g_mime_header_get_value(header);
@@ -260,11 +264,9 @@ void Replace(GMimePart* part, const std::string& content) {
   g_mime_part_set_content_encoding(part, encoding);
 }
 
-// Redacts one message: its headers, its text parts (written back as UTF-8
-// in their own transfer encoding) and its attachments, as files.
-bool RedactMessage(GMimeMessage* message, const RedactOptions& options, Walk& walk,
-                   const RedactBytes& attachment, std::uint64_t& redacted, std::string& error) {
-  GMimeHeaderList* headers = g_mime_object_get_header_list(GMIME_OBJECT(message));
+// Redacts a message's headers, as decoded and as written.
+void RedactHeaders(GMimeObject* message, const RedactOptions& options, std::uint64_t& redacted) {
+  GMimeHeaderList* headers = g_mime_object_get_header_list(message);
   for (int i = 0; i < g_mime_header_list_get_count(headers); ++i) {
     GMimeHeader* header = g_mime_header_list_get_header_at(headers, i);
     const char* value = g_mime_header_get_value(header);
@@ -283,7 +285,19 @@ bool RedactMessage(GMimeMessage* message, const RedactOptions& options, Walk& wa
       redacted += hidden;
     }
   }
+}
+
+// Redacts one message: its headers, its text parts (written back as UTF-8
+// in their own transfer encoding), the headers of messages attached, and
+// its attachments, as files.
+bool RedactMessage(GMimeMessage* message, const RedactOptions& options, Walk& walk,
+                   const RedactBytes& attachment, std::uint64_t& redacted, std::string& error) {
+  RedactHeaders(GMIME_OBJECT(message), options, redacted);
   for (const Piece& piece : PiecesOf(message)) {
+    if (piece.kind == Piece::Kind::Headers) {
+      RedactHeaders(piece.object, options, redacted);
+      continue;
+    }
     if (piece.kind != Piece::Kind::Part) {
       const char* text = MultipartText(piece);
       std::string redactedText = text != nullptr ? text : "";

@@ -122,6 +122,11 @@ INSTANTIATE_TEST_SUITE_P(
                 "{}/mail.eml!notes.zip!notes.txt:1:5: *** *** 544 (high: SIN)\n",
                 0,
                 "opened 1 eml, 1 zip"},
+        FileRow{"AForwardedMessageHasItsHeadersRead",
+                {"scan", "{}/forward.eml"},
+                "{}/forward.eml!message 1!part 2 headers:2:14: *** *** 286 (high: SIN)\n",
+                0,
+                "opened 1 eml"},
         FileRow{"AMailboxNumbersItsMessages",
                 {"scan", "{}/box.mbox"},
                 "{}/box.mbox!message 1!headers:3:21: *** *** 544 (high: NAS)\n"
@@ -275,6 +280,7 @@ TEST(RedactInsideFiles, WritesTheSameFormatWithEverySinHiddenOrNothing) {
       {"mail.eml", "grep -E '^Content-(Transfer-Encoding|Disposition):' {}", 0, "redacted 4 SINs"},
       {"box.mbox", "grep -E '^(From |Content-Transfer-Encoding:)' {} | cut -c1-30", 0,
        "redacted 8 SINs"},
+      {"forward.eml", "grep -E '^(From|Content-Type):' {}", 0, "redacted 1 SIN"},
       {"laughs.docx", "", 2, "document type declaration"},
       {"locked.zip", "", 2, "app.log: encrypted; nothing written"},
   };

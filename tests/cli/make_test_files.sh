@@ -72,6 +72,18 @@ message.add_attachment(attached.getvalue(), maintype="application", subtype="zip
                        filename="notes.zip")
 with open("mail.eml", "wb") as out:
     out.write(bytes(message))
+# A message forwarded whole, its own headers naming a SIN.
+forwarded = email.message.EmailMessage()
+forwarded["From"] = "Ann Roy <ann@example.org>"
+forwarded["Subject"] = "SIN 046 454 286"
+forwarded.set_content("See the subject.\n")
+forward = email.message.EmailMessage()
+forward["From"] = "paie@example.org"
+forward["Subject"] = "Fwd: a question"
+forward.set_content("Forwarded below.\n")
+forward.add_attachment(forwarded)
+with open("forward.eml", "wb") as out:
+    out.write(bytes(forward))
 box = mailbox.mbox("box.mbox")
 box.add(message)
 box.add(message)
