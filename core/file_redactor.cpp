@@ -56,6 +56,13 @@ class MemoryOutput final : public Output {
     return true;
   }
   const std::string& Bytes() const { return bytes_; }
+  std::string& Edit() { return bytes_; }
+  // Hands over the bytes, and the memory they take with them.
+  std::string Release(Held& held) {
+    held = Held(budget_, taken_);
+    taken_ = 0;
+    return std::move(bytes_);
+  }
 
  private:
   MemoryBudget& budget_;
@@ -352,7 +359,7 @@ bool FileRedactor::RedactZip(Bytes& in, Output& out, unsigned depth, std::string
   if (!zip.Open(error)) return false;
   const std::string_view format = OfficeFormat(zip);
   // A workbook's members are redacted together (its sheets share strings).
-  std::map<std::string, std::string> changed;
+  ChangedMembers changed;
   if (format == "xlsx" && !RedactXlsx(zip, options_, walk_, changed, redacted_, error)) {
     return false;
   }
@@ -363,14 +370,18 @@ bool FileRedactor::RedactZip(Bytes& in, Output& out, unsigned depth, std::string
       format.empty() ? std::vector<std::string>() : DocumentParts(format, zip);
   return RewriteZip(
       whole.Bytes(), walk_,
-      [&](const std::string& name, Bytes& bytes, std::string& rewritten, std::string& why) {
+      [&](const std::string& name, Bytes& bytes, std::string& rewritten, Held& held,
+          std::string& why) {
+        // Taken once: a second member of the same name is redacted anew.
+        if (auto done = changed.extract(name); !done.empty()) {
+          rewritten = std::move(done.mapped().bytes);
+          held = std::move(done.mapped().held);
+          return true;
+        }
         MemoryOutput redacted(walk_.budget);
-        const auto done = changed.find(name);
-        const bool redone = done != changed.end()
-                                ? redacted.Put(done->second) || Fail("cannot write", why)
-                                : RedactMember(format, parts, name, bytes, redacted, depth, why);
-        if (redone) rewritten = redacted.Bytes();
-        return redone;
+        if (!RedactMember(format, parts, name, bytes, redacted, depth, why)) return false;
+        rewritten = redacted.Release(held);
+        return true;
       },
       [&](std::string_view bytes) {
         // A damaged zip may be read otherwise by the scan than by libzip.
@@ -420,9 +431,8 @@ bool FileRedactor::RedactMember(std::string_view format, const std::vector<std::
   bool done = false;
   if (part) {
     MemoryOutput xml(walk_.budget);
-    done = ReadAll(bytes, xml, why);
-    std::string text = xml.Bytes();
-    done = done && RedactPart(text, format, options_, walk_, redacted_, why) && out.Put(text);
+    done = ReadAll(bytes, xml, why) &&
+           RedactPart(xml.Edit(), format, options_, walk_, redacted_, why) && out.Put(xml.Bytes());
   } else if (!format.empty() &&
              (name == "Thumbnails/thumbnail.png" || name.starts_with("docProps/thumbnail."))) {
     // The preview picture shows the first page, SINs and all: a blank one

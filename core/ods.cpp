@@ -195,13 +195,14 @@ std::string AsTextCell(std::string_view tag) {
 
 }  // namespace
 
-bool RedactOds(ZipFile& zip, const RedactOptions& options, Walk& walk,
-               std::map<std::string, std::string>& changed, std::uint64_t& redacted,
-               std::string& error) {
+bool RedactOds(ZipFile& zip, const RedactOptions& options, Walk& walk, ChangedMembers& changed,
+               std::uint64_t& redacted, std::string& error) {
   Held held;
   std::optional<std::string> xml = zip.ReadWhole("content.xml", held, error);
   if (!xml) return false;
-  std::string edited = *xml;
+  std::optional<Changed> copy = CopyToEdit(*xml, walk.budget, error);
+  if (!copy) return false;
+  std::string& edited = copy->bytes;
   MemoryBytes bytes(*xml);
   OdsSheets sheets(bytes, walk);
   std::vector<OdsCell> cells;
@@ -254,7 +255,7 @@ bool RedactOds(ZipFile& zip, const RedactOptions& options, Walk& walk,
     edited.replace(cell->tagStart, cell->tagLength, rewritten);
   }
   redacted += found;
-  if (found != 0) changed["content.xml"] = std::move(edited);
+  if (found != 0) changed["content.xml"] = std::move(*copy);
   return true;
 }
 

@@ -24,18 +24,35 @@ namespace mivaro::detail {
 std::unique_ptr<Level> OpenOffice(std::unique_ptr<ZipFile> zip, Walk& walk,
                                   std::string_view& format, std::string& error);
 
+// A member's new contents, with the memory they take from the budget.
+struct Changed {
+  std::string bytes;
+  Held held;
+};
+using ChangedMembers = std::map<std::string, Changed>;
+
+// A copy of XML to edit, its memory taken from the budget; nothing, saying
+// why, past the limit.
+inline std::optional<Changed> CopyToEdit(std::string_view xml, MemoryBudget& budget,
+                                         std::string& error) {
+  if (!budget.Take(xml.size())) {
+    error = "needs more than the memory limit of " + std::to_string(budget.Most() >> 20) +
+            " MiB to be redacted";
+    return std::nullopt;
+  }
+  return Changed{std::string(xml), Held(budget, xml.size())};
+}
+
 std::unique_ptr<Level> OpenXlsx(std::unique_ptr<ZipFile> zip, Walk& walk, std::string& error);
 // Redacts a workbook's sheets and shared strings as their text shows them:
 // the new contents of each member it changed, by name. A number that held
 // a SIN becomes a text cell with the hidden digits.
-bool RedactXlsx(ZipFile& zip, const RedactOptions& options, Walk& walk,
-                std::map<std::string, std::string>& changed, std::uint64_t& redacted,
-                std::string& error);
+bool RedactXlsx(ZipFile& zip, const RedactOptions& options, Walk& walk, ChangedMembers& changed,
+                std::uint64_t& redacted, std::string& error);
 // Redacts an .ods workbook's content.xml as its sheets' text shows it; a
 // cell whose number showed a SIN becomes a text cell.
-bool RedactOds(ZipFile& zip, const RedactOptions& options, Walk& walk,
-               std::map<std::string, std::string>& changed, std::uint64_t& redacted,
-               std::string& error);
+bool RedactOds(ZipFile& zip, const RedactOptions& options, Walk& walk, ChangedMembers& changed,
+               std::uint64_t& redacted, std::string& error);
 std::unique_ptr<Level> OpenOds(std::unique_ptr<ZipFile> zip, Walk& walk, std::string& error);
 
 // The kind of Office or OpenDocument file a zip's members make ("docx",

@@ -420,9 +420,8 @@ class SheetRedaction {
 
 }  // namespace
 
-bool RedactXlsx(ZipFile& zip, const RedactOptions& options, Walk& walk,
-                std::map<std::string, std::string>& changed, std::uint64_t& redacted,
-                std::string& error) {
+bool RedactXlsx(ZipFile& zip, const RedactOptions& options, Walk& walk, ChangedMembers& changed,
+                std::uint64_t& redacted, std::string& error) {
   Workbook book;
   if (!ReadWorkbook(zip, walk, true, book, error)) return false;
   std::vector<std::set<std::size_t>> strings(book.strings.size());
@@ -437,7 +436,9 @@ bool RedactXlsx(ZipFile& zip, const RedactOptions& options, Walk& walk,
     std::string text;
     Held heldText;
     if (!ReadAll(sheet, text, walk.budget, heldText, error)) return false;
-    std::string edited = *xml;
+    std::optional<Changed> copy = CopyToEdit(*xml, walk.budget, error);
+    if (!copy) return (error = "sheet " + name + ": " + error), false;
+    std::string& edited = copy->bytes;
     SheetRedaction redaction(cells, edited, strings);
     std::uint64_t found = 0;
     Searcher({.minimum = options.minimum}).Search(text, [&](const Found& match) {
@@ -460,7 +461,7 @@ bool RedactXlsx(ZipFile& zip, const RedactOptions& options, Walk& walk,
     }
     redaction.RewriteNumbers();
     redacted += found;
-    if (found != 0) changed[path] = std::move(edited);
+    if (found != 0) changed[path] = std::move(*copy);
   }
   if (std::all_of(strings.begin(), strings.end(), [](const auto& each) { return each.empty(); })) {
     return true;
@@ -475,7 +476,7 @@ bool RedactXlsx(ZipFile& zip, const RedactOptions& options, Walk& walk,
       }
     }
   }
-  changed["xl/sharedStrings.xml"] = std::move(*xml);
+  changed["xl/sharedStrings.xml"] = Changed{std::move(*xml), std::move(held)};
   return true;
 }
 

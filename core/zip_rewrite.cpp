@@ -244,17 +244,15 @@ bool RewriteZipHere(std::string_view whole, Walk& walk, const RewriteMember& rew
       return fail(name + ": encrypted; nothing written");
     }
     std::string rewritten;
+    Held taken;
     {
       const std::unique_ptr<zip_file_t, FileClose> file(zip_fopen_index(zip.get(), index, 0));
       if (file == nullptr) return fail(name + ": " + zip_strerror(zip.get()));
       ZipMemberBytes bytes(file.get(), stat.comp_size, walk.options.limits);
-      if (!rewrite(name, bytes, rewritten, error)) return false;
+      if (!rewrite(name, bytes, rewritten, taken, error)) return false;
     }
     if (Holds(zip.get(), index, stat, rewritten)) continue;
-    if (!walk.budget.Take(rewritten.size())) {
-      return fail("needs more than the memory limit to be redacted");
-    }
-    held.emplace_back(walk.budget, rewritten.size());
+    held.push_back(std::move(taken));
     stored.push_back(std::move(rewritten));
     if (!Replace(zip.get(), index, stat, stored.back())) {
       return fail(name + ": " + zip_strerror(zip.get()));

@@ -14,9 +14,10 @@
 namespace mivaro::detail {
 
 // What a regular member should hold: given its name and its bytes (held to
-// the walk's limits), writes its new contents into rewritten.
+// the walk's limits), writes its new contents into rewritten, with the
+// memory they take from the budget in held.
 using RewriteMember = std::function<bool(const std::string& name, Bytes& bytes,
-                                         std::string& rewritten, std::string& error)>;
+                                         std::string& rewritten, Held& held, std::string& error)>;
 
 // Writes the zip whole again, piece by piece through put, each regular member's contents passed
 // through rewrite. A member whose contents change is stored anew with its
