@@ -114,6 +114,12 @@ INSTANTIATE_TEST_SUITE_P(
                 "\n",
                 0,
                 "opened 1 pdf"},
+        FileRow{"APresentationIsItsSlidesParagraphs",
+                {"scan", "{}/slides.pptx", "{}/slides.odp"},
+                "{}/slides.pptx!paragraph 2: *** *** 286 (high: SIN)\n"
+                "{}/slides.odp!paragraph 2: *** *** 286 (high: SIN)\n",
+                0,
+                "opened 1 odp, 1 pptx"},
         FileRow{"MailIsHeadersPartsAndAttachmentsOpenedAsFiles",
                 {"scan", "{}/mail.eml"},
                 "{}/mail.eml!message 1!headers:3:21: *** *** 544 (high: NAS)\n"
@@ -273,6 +279,8 @@ TEST(RedactInsideFiles, WritesTheSameFormatWithEverySinHiddenOrNothing) {
        "word/document.xml word/footer1.xml docProps/thumbnail.jpeg"},
       {"letter.odt", "unzip -Z1 {}", 0, "redacted 2 SINs",
        "Thumbnails/thumbnail.png styles.xml content.xml"},
+      {"slides.pptx", "unzip -Z1 {}", 0, "redacted 1 SIN", "ppt/slides/slide1.xml"},
+      {"slides.odp", "unzip -Z1 {}", 0, "redacted 1 SIN", "content.xml Thumbnails/thumbnail.png"},
       {"letter.pdf", "", 2, "a PDF cannot be redacted by rewriting its text"},
       {"book.xlsx", "unzip -Z1 {}", 0, "redacted 2 SINs",
        "xl/worksheets/sheet1.xml xl/worksheets/sheet2.xml"},
@@ -318,7 +326,7 @@ TEST(RedactInsideFiles, WritesTheSameFormatWithEverySinHiddenOrNothing) {
 TEST(RedactInsideFiles, LeavesFilesLibreOfficeReads) {
   const std::string folder = TempPath("office");
   ASSERT_EQ(std::system(("mkdir -p '" + folder + "'").c_str()), 0);
-  for (const char* file : {"letter.odt", "book.xlsx", "book.ods"}) {
+  for (const char* file : {"letter.odt", "book.xlsx", "book.ods", "slides.pptx"}) {
     ASSERT_EQ(
         RunCli({"redact", std::string(MIVARO_TEST_FILES) + "/" + file, "-o", folder + "/" + file})
             .status,
@@ -329,12 +337,15 @@ TEST(RedactInsideFiles, LeavesFilesLibreOfficeReads) {
   Printed(office + "txt:Text letter.odt >/dev/null 2>&1");
   Printed(office + "csv book.xlsx >/dev/null 2>&1");
   Printed("mkdir '" + folder + "/ods' && " + office + "csv --outdir ods book.ods >/dev/null 2>&1");
+  Printed(office + "pdf slides.pptx >/dev/null 2>&1");
   const std::string letter = ReadFile(folder + "/letter.txt");
   EXPECT_NE(letter.find("Your SIN: *** *** 286"), std::string::npos) << letter;
   EXPECT_EQ(letter.find("454"), std::string::npos) << letter;
   // The first sheet, as LibreOffice shows it.
   EXPECT_EQ(ReadFile(folder + "/book.csv"), "Name,SIN\nAnn,*** *** 286\n");
   EXPECT_EQ(ReadFile(folder + "/ods/book.csv"), "Name,SIN\nAnn,*** *** 286\n");
+  const std::string slides = Printed("pdftotext '" + folder + "/slides.pdf' -");
+  EXPECT_NE(slides.find("Employee SIN: *** *** 286"), std::string::npos) << slides;
   // The preview picture, which showed the first page, is one blank pixel.
   EXPECT_EQ(Printed("unzip -p '" + folder + "/book.ods' Thumbnails/thumbnail.png | wc -c"), "67\n");
   Printed("rm -rf '" + folder + "'");

@@ -114,4 +114,22 @@ office() {
 office ods book.xlsx
 office odt letter.docx
 office pdf letter.docx
-rm -rf .office
+# A presentation of one slide, written by Impress from the flat XML below.
+cat > slides.fodp <<'XML'
+<?xml version="1.0" encoding="UTF-8"?>
+<office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
+ xmlns:draw="urn:oasis:names:tc:opendocument:xmlns:drawing:1.0"
+ xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"
+ xmlns:svg="urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0"
+ office:version="1.2" office:mimetype="application/vnd.oasis.opendocument.presentation">
+ <office:body><office:presentation><draw:page draw:name="Payroll">
+  <draw:frame svg:x="2cm" svg:y="2cm" svg:width="20cm" svg:height="3cm">
+   <draw:text-box><text:p>Quarterly payroll</text:p></draw:text-box></draw:frame>
+  <draw:frame svg:x="2cm" svg:y="6cm" svg:width="20cm" svg:height="3cm">
+   <draw:text-box><text:p>Employee SIN: 046 454 286</text:p></draw:text-box></draw:frame>
+ </draw:page></office:presentation></office:body>
+</office:document>
+XML
+office odp slides.fodp
+office pptx slides.fodp
+rm -rf .office slides.fodp
