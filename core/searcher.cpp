@@ -249,7 +249,16 @@ void Searcher::State::CountTo(std::uint64_t offset) {
 void Searcher::State::Hand(SearchSink& sink, const Match& match) {
   Found found;
   found.match = match;
-  found.text = Bytes().substr(static_cast<std::size_t>(match.offset - base), match.length);
+  const std::string_view bytes = Bytes();
+  const auto at = static_cast<std::size_t>(match.offset - base);
+  found.text = bytes.substr(at, match.length);
+  // A settled match has its keyword reach after it, or the text's end, and
+  // the history before it, or the text's start: both are held.
+  const std::size_t from = at - std::min(at, kContextBytes);
+  found.before = bytes.substr(from, at - from);
+  found.before.remove_prefix(std::min(found.before.size(), found.before.rfind('\n') + 1));
+  found.after = bytes.substr(at + match.length, kContextBytes);
+  found.after = found.after.substr(0, found.after.find('\n'));
   if (options.places) {
     CountTo(match.offset);
     found.line = places.Line();
@@ -268,6 +277,8 @@ void Searcher::State::Hand(SearchSink& sink, const Match& match) {
 void Searcher::State::Report(SearchSink& sink) {
   while (!pending.empty() && Settle(pending.front())) {
     const Match match = pending.front().match;
+    // Not before the line after it is at hand as far as it is handed over.
+    if (!ending && End() < match.offset + match.length + kContextBytes) break;
     pending.pop_front();
     if (match.confidence >= options.minimum) Hand(sink, match);
   }

@@ -265,6 +265,14 @@ void CheckSearcher(std::string_view text) {
   const auto keep = [&](const mivaro::Found& found) {
     Require(found.match.offset >= settled);
     Require(found.text == text.substr(found.match.offset, found.match.length));
+    // Its line around it as far as the context reaches, however the text came.
+    const std::size_t at = found.match.offset;
+    const std::size_t reach = std::min<std::size_t>(at, mivaro::kContextBytes);
+    std::string_view before = text.substr(at - reach, reach);
+    before.remove_prefix(std::min(before.size(), before.rfind('\n') + 1));
+    std::string_view after = text.substr(at + found.match.length, mivaro::kContextBytes);
+    after = after.substr(0, after.find('\n'));
+    Require(found.before == before && found.after == after);
     fed.push_back(found.match);
   };
   for (const std::string_view piece : pieces) {

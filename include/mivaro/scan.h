@@ -66,6 +66,10 @@ MIVARO_EXPORT std::optional<Confidence> ParseConfidence(std::string_view name, s
 /// characters.
 inline constexpr std::size_t kKeywordReach = 300;
 
+/// How much of its line a match is handed with, before and after it, in
+/// bytes.
+inline constexpr std::size_t kContextBytes = 64;
+
 /// Returns the keywords by the names matches give them ("social insurance",
 /// "S.I.N.", "NAS", ...), in the order they are tried; each is found in any
 /// case and with or without accents, words joined by blanks, hyphens or
@@ -147,6 +151,11 @@ struct Found {
   TextUnits start;   ///< where its first digit is, from the text's start, from 0
   TextUnits end;     ///< one past its last digit, from the text's start
   TextUnits column;  ///< where its first digit is in its line, from 1
+  /// The text on its line just before it and just after it, kContextBytes
+  /// at most each (less where the line or the text ends), the same whatever
+  /// the text around that; valid only during the call.
+  std::string_view before;
+  std::string_view after;  ///< see before
 };
 
 /// Where a searcher's matches go.
