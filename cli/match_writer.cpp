@@ -9,20 +9,42 @@ namespace mivaro::cli {
 
 using namespace std::string_view_literals;
 
-void MatchWriter::BeginText(const std::vector<std::string>& container, Locator* locator) {
+void MatchWriter::BeginText(const std::vector<std::string>& container, Locator* locator,
+                            bool asIs) {
   container_ = &container;
   name_ = JoinContainer(container);
   locator_ = locator;
+  asIs_ = asIs;
+  seen_.clear();
+}
+
+std::string MatchWriter::FingerprintOf(const Found& found, const Place& place) {
+  const std::uint64_t key = FingerprintKey(*container_, place, found);
+  return Fingerprint(key, seen_[key]++);
 }
 
 void MatchWriter::Matched(const Found& found) {
+  if (filter_.Allows(found.match.number)) {
+    ++allowed_;
+    return;
+  }
+  const bool listed = options_.filesWithMatches || options_.count;
+  const bool printed = options_.json || options_.sarif || filter_.HasBaseline();
+  // Places are asked for once, in order, and only when something needs them.
+  const Place place =
+      locator_ != nullptr && (!listed || printed) ? locator_->Locate(found) : Place{};
+  const std::string fingerprint = printed ? FingerprintOf(found, place) : std::string();
+  if (filter_.InBaseline(fingerprint)) {
+    ++inBaseline_;
+    return;
+  }
   ++found_;
   // -l and -c say nothing of where a match lies.
-  if (options_.filesWithMatches || options_.count) return;
-  const Place place = locator_ != nullptr ? locator_->Locate(found) : Place{};
-  if (options_.json) {
-    const std::string digits(found.match.number.data(), found.match.number.size());
-    WriteJson(found, place, digits);
+  if (listed) return;
+  if (options_.sarif) {
+    WriteSarif(found, place, fingerprint);
+  } else if (options_.json) {
+    WriteJson(found, place, fingerprint);
   } else {
     WriteText(found, place);
   }
@@ -73,8 +95,9 @@ void MatchWriter::WriteText(const Found& found, const Place& place) {
   out += ")\n"sv;
 }
 
-void MatchWriter::WriteJson(const Found& found, const Place& place, std::string_view digits) {
+void MatchWriter::WriteJson(const Found& found, const Place& place, std::string_view fingerprint) {
   const mivaro::Match& match = found.match;
+  const std::string_view digits(match.number.data(), match.number.size());
   TextBuffer& out = Buffer();
   out += R"({"path":")"sv;
   AppendJsonEscaped(out, path_);
@@ -89,13 +112,27 @@ void MatchWriter::WriteJson(const Found& found, const Place& place, std::string_
     AppendJsonEscaped(out, match.keyword);
     out += '"';
   }
-  out += R"(,"container":[)"sv;
+  out += R"(,"container":)"sv;
+  AppendContainer(out);
+  out += R"(,"where":)"sv;
+  AppendWhere(out, found, place);
+  out += R"(,"fingerprint":")"sv;
+  out += fingerprint;
+  out += "\"}\n"sv;
+}
+
+void MatchWriter::AppendContainer(TextBuffer& out) const {
+  out += '[';
   for (std::size_t i = 0; i < container_->size(); ++i) {
     out += i == 0 ? "\""sv : ",\""sv;
     AppendJsonEscaped(out, (*container_)[i]);
     out += '"';
   }
-  out += R"(],"where":{)"sv;
+  out += ']';
+}
+
+void MatchWriter::AppendWhere(TextBuffer& out, const Found& found, const Place& place) const {
+  out += '{';
   switch (place.kind) {
     case PlaceKind::Line:
       fmt::format_to(std::back_inserter(out), R"("line":{},"column":{})", found.line,
@@ -124,7 +161,7 @@ void MatchWriter::WriteJson(const Found& found, const Place& place, std::string_
                      place.column);
       break;
   }
-  out += "}}\n"sv;
+  out += '}';
 }
 
 void MatchWriter::FileDone() {
@@ -157,6 +194,12 @@ std::string SummaryOf(const Totals& totals, std::string_view timing) {
   }
   if (totals.unreadable != 0) {
     summary += fmt::format(", {} could not be read", totals.unreadable);
+  }
+  if (totals.allowed != 0) {
+    summary += fmt::format(", {} allowed left out", totals.allowed);
+  }
+  if (totals.inBaseline != 0) {
+    summary += fmt::format(", {} in the baseline left out", totals.inBaseline);
   }
   if (!totals.opened.empty()) {
     summary += "; opened";

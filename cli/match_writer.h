@@ -9,42 +9,64 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include "cli/findings_filter.h"
 #include "cli/output.h"
 #include "cli/scan.h"
 
 namespace mivaro::cli {
 
-// Writes what is found: a line per match, or per file with -l and -c.
+// Writes what is found: a line per match, or per file with -l and -c, or a
+// SARIF log; leaves out what the filter says to.
 class MatchWriter final : public SearchSink, public BufferedOutput {
  public:
-  MatchWriter(std::FILE* stream, const ScanOptions& options)
-      : BufferedOutput(stream), options_(options) {}
+  MatchWriter(std::FILE* stream, const ScanOptions& options, const FindingsFilter& filter)
+      : BufferedOutput(stream), options_(options), filter_(filter) {}
+
+  // Starts and ends the whole report (a SARIF log's run; nothing otherwise).
+  // notes are what could not be read, for the log's invocation.
+  void BeginReport();
+  void EndReport(bool successful, const std::vector<std::string>& notes);
 
   // Starts a file given (or met in a folder).
   void BeginFile(std::string_view path) {
     path_ = path;
     found_ = 0;
   }
-  // Starts one of its texts: the chain of names to it, and what places its
-  // matches (null for lines and columns).
-  void BeginText(const std::vector<std::string>& container, Locator* locator);
+  // Starts one of its texts: the chain of names to it, what places its
+  // matches (null for lines and columns), and whether its bytes are the
+  // file's own (not decoded from another encoding, nor inside a container).
+  void BeginText(const std::vector<std::string>& container, Locator* locator, bool asIs);
   std::uint64_t FoundInFile() const { return found_; }
+  // Matches left out: numbers allowed, findings in the baseline.
+  std::uint64_t Allowed() const { return allowed_; }
+  std::uint64_t InBaseline() const { return inBaseline_; }
   void Matched(const Found& found) override;
   // Ends the file: its name with -l, its count with -c.
   void FileDone();
 
  private:
-  void WriteJson(const Found& found, const Place& place, std::string_view digits);
+  std::string FingerprintOf(const Found& found, const Place& place);
+  void WriteJson(const Found& found, const Place& place, std::string_view fingerprint);
   void WriteText(const Found& found, const Place& place);
+  void WriteSarif(const Found& found, const Place& place, std::string_view fingerprint);
+  void AppendContainer(TextBuffer& out) const;
+  void AppendWhere(TextBuffer& out, const Found& found, const Place& place) const;
 
   const ScanOptions& options_;
+  const FindingsFilter& filter_;
   std::string_view path_;
   const std::vector<std::string>* container_ = nullptr;
   std::string name_;  // the chain joined by "!"
   Locator* locator_ = nullptr;
+  bool asIs_ = false;
+  std::unordered_map<std::uint64_t, std::uint64_t> seen_;  // this text's fingerprint keys
   std::uint64_t found_ = 0;
+  std::uint64_t allowed_ = 0;
+  std::uint64_t inBaseline_ = 0;
+  std::uint64_t results_ = 0;  // in the SARIF log so far
 };
 
 // What the whole scan has done, for the progress line and the summary.
@@ -58,6 +80,8 @@ struct Totals {
   std::uint64_t bytes = 0;
   std::uint64_t matches = 0;
   std::uint64_t filesWithMatches = 0;
+  std::uint64_t allowed = 0;     // left out: numbers allowed
+  std::uint64_t inBaseline = 0;  // left out: findings in the baseline
   bool failed = false;
 };
 

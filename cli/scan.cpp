@@ -16,6 +16,7 @@
 
 #include "cli/command.h"
 #include "cli/escape.h"
+#include "cli/findings_filter.h"
 #include "cli/input.h"
 #include "cli/match_writer.h"
 #include "cli/options.h"
@@ -94,8 +95,12 @@ struct ScanRun {
   Totals& totals;
   Progress& progress;
   std::FILE* err;
-  OpenOptions open;  // how every file is opened
+  OpenOptions open;                // how every file is opened
+  std::vector<std::string> notes;  // what could not be read, for a SARIF log
 };
+
+// The most of what could not be read a SARIF log names; the summary counts all.
+constexpr std::size_t kMostNotes = 1000;
 
 // Names what was not read on err: always what could not be read (a SIN may
 // hide there), and with --list-skipped what was skipped.
@@ -104,6 +109,9 @@ void NameSkipped(const Entry& entry, ScanRun& scan) {
   switch (entry.kind) {
     case EntryKind::Failed:
       Report(scan.err, "cannot read {}: {}", name, entry.reason);
+      if (scan.notes.size() < kMostNotes) {
+        scan.notes.push_back(fmt::format("cannot read {}: {}", name, entry.reason));
+      }
       ++scan.totals.unreadable;
       scan.totals.failed = true;
       break;
@@ -136,7 +144,8 @@ void ScanDescriptor(int fd, const std::string& path, ScanRun& scan) {
       NameSkipped(*entry, scan);
       continue;
     }
-    scan.writer.BeginText(entry->container, entry->locator);
+    scan.writer.BeginText(entry->container, entry->locator,
+                          !entry->byteOrderMark && !entry->convertedFrom);
     CountedStream counted(*entry->text, scan.totals, scan.progress, scan.writer);
     if (!scan.searcher.Search(counted, scan.writer)) {
       Report(scan.err, "cannot read {}: {}", JoinContainer(entry->container),
@@ -220,6 +229,40 @@ void Summarize(const Totals& totals, const Progress& progress, bool timed, std::
   Report(err, "{}", SummaryOf(totals, timing));
 }
 
+// Scans every path into out, leaving out what the filter says to.
+int ScanEverything(const ScanOptions& options, const FindingsFilter& filter, int stdinFd,
+                   std::FILE* out, std::FILE* err) {
+  MatchWriter writer(out, options, filter);
+  Totals totals;
+  Progress progress(err, options.progress);
+  // -l and -c need no lines or columns, which cost a pass over the text.
+  Searcher searcher(
+      {.minimum = options.minimum, .places = !options.filesWithMatches && !options.count});
+  ScanRun scan{options, writer, searcher, totals, progress, err, {}, {}};
+  scan.open.text.encoding = options.encoding;
+  scan.open.open = !options.noOpen;
+  scan.open.limits = options.limits;
+  std::vector<std::string> paths = options.paths;
+  if (paths.empty()) paths.emplace_back(kStandardInput);
+  writer.BeginReport();
+  for (const std::string& path : paths) {
+    if (path == kStandardInput) {
+      ScanDescriptor(stdinFd, path, scan);
+    } else {
+      ScanPath(path, /*named=*/true, scan);
+    }
+    if (!writer.Ok()) break;
+  }
+  progress.Clear();
+  totals.allowed = writer.Allowed();
+  totals.inBaseline = writer.InBaseline();
+  if (writer.Ok()) writer.EndReport(!totals.failed, scan.notes);
+  if (!writer.Flush()) return ReportWriteFailure(err, writer.Error(), "the matches");
+  Summarize(totals, progress, options.progress, err);
+  if (totals.failed) return kExitFailure;
+  return totals.matches != 0 ? kExitFound : kExitNoneFound;
+}
+
 std::string Description() {
   return "Find SINs in free text (logs, e-mails, tickets, JSON and CSV exports) and inside the "
          "files that hold it: compressed files (gzip, bzip2, xz, zstd), archives (zip, tar, 7z, "
@@ -239,17 +282,20 @@ class Scan final : public Command {
  public:
   explicit Scan(CLI::App& app) : Command(app.add_subcommand("scan", Description())) {
     command_->add_option("PATH", options_.paths, "Files and folders (default: standard input)");
-    command_->add_flag("--json", options_.json,
-                       "JSON Lines: path, line, column, offset, length, number, confidence, "
-                       "keyword, container (the chain of names to the text) and where (line "
-                       "and column, sheet and cell, page, or paragraph)");
+    CLI::Option* json =
+        command_->add_flag("--json", options_.json,
+                           "JSON Lines: path, line, column, offset, length, number, confidence, "
+                           "keyword, container (the chain of names to the text), where (line "
+                           "and column, sheet and cell, page, or paragraph) and fingerprint (the "
+                           "same from run to run while the finding stays where it is)");
     command_->add_flag("--unmasked", options_.unmasked,
                        "Show whole numbers, not only their last three digits");
     AddConfidenceOption(command_, options_.minimum);
     CLI::Option* files = command_->add_flag("-l,--files-with-matches", options_.filesWithMatches,
                                             "Name each file with a match, once");
-    command_->add_flag("-c,--count", options_.count, "Each file's number of matches")
-        ->excludes(files);
+    CLI::Option* count =
+        command_->add_flag("-c,--count", options_.count, "Each file's number of matches")
+            ->excludes(files);
     AddEncodingOption(command_, options_.encoding);
     command_->add_flag("--no-open", options_.noOpen,
                        "Read every file as bytes: open no archive, compressed file, workbook, "
@@ -258,6 +304,26 @@ class Scan final : public Command {
                        "Name on standard error each file skipped: binary, or not opened "
                        "although it may hold text");
     AddLimitOptions(command_, options_.limits);
+    command_
+        ->add_flag("--sarif", options_.sarif,
+                   "A SARIF 2.1.0 log, for code-scanning dashboards: a rule per "
+                   "confidence, each finding with its place and a fingerprint; never "
+                   "its digits")
+        ->excludes(json)
+        ->excludes(files)
+        ->excludes(count);
+    command_->add_option("-o,--output", options_.output,
+                         "Write the report to this file (put in place when the scan ends)");
+    command_
+        ->add_option("--allow", options_.allow,
+                     "A file of numbers never to report, one a line in any written "
+                     "form, # for comments")
+        ->check(CLI::ExistingFile);
+    command_
+        ->add_option("--baseline", options_.baseline,
+                     "An earlier run's report (--json or --sarif): its findings are left "
+                     "out, by fingerprint, and counted in the summary")
+        ->check(CLI::ExistingFile);
   }
 
   int Run() override {
@@ -282,31 +348,27 @@ std::string KeywordList() {
 }
 
 int RunScan(const ScanOptions& options, int stdinFd, std::FILE* out, std::FILE* err) {
-  MatchWriter writer(out, options);
-  Totals totals;
-  Progress progress(err, options.progress);
-  // -l and -c need no lines or columns, which cost a pass over the text.
-  Searcher searcher(
-      {.minimum = options.minimum, .places = !options.filesWithMatches && !options.count});
-  ScanRun scan{options, writer, searcher, totals, progress, err, {}};
-  scan.open.text.encoding = options.encoding;
-  scan.open.open = !options.noOpen;
-  scan.open.limits = options.limits;
-  std::vector<std::string> paths = options.paths;
-  if (paths.empty()) paths.emplace_back(kStandardInput);
-  for (const std::string& path : paths) {
-    if (path == kStandardInput) {
-      ScanDescriptor(stdinFd, path, scan);
-    } else {
-      ScanPath(path, /*named=*/true, scan);
-    }
-    if (!writer.Ok()) break;
+  FindingsFilter filter;
+  std::string error;
+  if ((options.allow && !filter.LoadAllowList(*options.allow, error)) ||
+      (options.baseline && !filter.LoadBaseline(*options.baseline, error))) {
+    Report(err, "{}", error);
+    return kExitFailure;
   }
-  progress.Clear();
-  if (!writer.Flush()) return ReportWriteFailure(err, writer.Error(), "the matches");
-  Summarize(totals, progress, options.progress, err);
-  if (totals.failed) return kExitFailure;
-  return totals.matches != 0 ? kExitFound : kExitNoneFound;
+  std::unique_ptr<OutputTarget> target;
+  if (options.output) {
+    target = OutputTarget::Open(options.output, -1, err);
+    if (target == nullptr) return kExitFailure;
+    out = target->Stream();
+  }
+  const int status = ScanEverything(options, filter, stdinFd, out, err);
+  // The report is kept when the scan ran to its end, a member that could
+  // not be read notwithstanding: it says so itself.
+  if (target != nullptr &&
+      target->Finish(status == kExitFailure ? kExitFound : status, err) == kExitFailure) {
+    return kExitFailure;
+  }
+  return status;
 }
 
 std::unique_ptr<Command> AddScan(CLI::App& app) {

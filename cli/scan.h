@@ -23,6 +23,10 @@ struct ScanOptions {
   bool noOpen = false;       // read every file as bytes, opening no container
   bool listSkipped = false;  // name each file skipped on err
   OpenLimits limits;
+  bool sarif = false;                   // a SARIF 2.1.0 log instead of lines
+  std::optional<std::string> output;    // -o: the report's file, else standard output
+  std::optional<std::string> allow;     // numbers never reported
+  std::optional<std::string> baseline;  // an earlier report: its findings left out
 };
 
 // The keywords, for --help and the manual page: "social insurance, ...,

@@ -6,6 +6,7 @@
 // kept for whoever asks to rewrite one.
 #include <dlfcn.h>
 
+#include <filesystem>
 #include <mutex>
 
 #include "c_api_text.h"
@@ -145,6 +146,32 @@ std::string JoinContainer(const std::vector<std::string>& container) {
     joined += name;
   }
   return joined;
+}
+
+std::string ReportPath(std::string_view path) {
+  std::filesystem::path file(path);
+  if (file.is_absolute()) {
+    std::error_code error;
+    const std::filesystem::path here = std::filesystem::current_path(error);
+    if (!error) file = file.lexically_relative(here);
+  }
+  return file.lexically_normal().string();
+}
+
+std::uint64_t FingerprintKey(const std::vector<std::string>& container, const Place& place,
+                             const Found& found) {
+  std::vector<std::string> named = container;
+  if (!named.empty()) named[0] = ReportPath(named[0]);
+  // Where it is in terms that lines coming or going do not move: a sheet's
+  // column, a mail part; its line is in the key's context.
+  std::string where;
+  if (place.kind == PlaceKind::Cell) {
+    const std::string cell = CellName(1, place.column);
+    ((where = place.sheet) += '!') += cell.substr(0, cell.size() - 1);
+  } else if (place.kind == PlaceKind::MailPart) {
+    ((where = place.part) += '!') += place.attachment;
+  }
+  return FingerprintKey(JoinContainer(named), where, found);
 }
 
 }  // namespace mivaro

@@ -162,4 +162,14 @@ MIVARO_EXPORT std::string CellName(std::uint64_t row, std::uint64_t column);
 /// Returns the names of a chain joined as reports write them, by "!".
 MIVARO_EXPORT std::string JoinContainer(const std::vector<std::string>& container);
 
+/// Returns a file's path as reports name it: relative to the current
+/// folder, made plain ("./a/../b" is "b").
+MIVARO_EXPORT std::string ReportPath(std::string_view path);
+
+/// Returns a match's fingerprint key (see FingerprintKey in scan.h) from the
+/// chain of names to its text, the first taken as ReportPath gives it, and
+/// where its Locator put it.
+MIVARO_EXPORT std::uint64_t FingerprintKey(const std::vector<std::string>& container,
+                                           const Place& place, const Found& found);
+
 }  // namespace mivaro

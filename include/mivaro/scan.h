@@ -346,4 +346,18 @@ class MIVARO_EXPORT Redactor {
 /// same length, offsets and bytes but for the hidden digits.
 MIVARO_EXPORT std::string Redact(std::string_view text, const RedactOptions& options = {});
 
+/// Returns what a match's fingerprint is made of, hashed: the name of its
+/// text as reports give it ("hr.zip!pay.csv"), its place in terms that do
+/// not move when lines come or go ("" in plain text, a sheet and column in a
+/// workbook), the shape of its number and its line around it with every
+/// digit hidden. Never made from its digits, which nine digits' few
+/// possibilities would give away.
+MIVARO_EXPORT std::uint64_t FingerprintKey(std::string_view name, std::string_view place,
+                                           const Found& found);
+
+/// Returns a fingerprint, 16 hexadecimal digits, from a match's key and how
+/// many matches of the same key came before it in its text: the same from
+/// run to run while the match stays where it is, whatever is added above it.
+MIVARO_EXPORT std::string Fingerprint(std::uint64_t key, std::uint64_t occurrence);
+
 }  // namespace mivaro

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace mivaro::python {
@@ -24,16 +25,22 @@ struct Held {
   std::string sheet;
   std::string part;
   std::string attachment;
+  std::string fingerprint;
 };
 
 class Keeper final : public SearchSink {
  public:
   explicit Keeper(std::vector<Held>& kept) : kept_(kept) {}
-  void Begin(const Entry& entry) { entry_ = &entry; }
+  void Begin(const Entry& entry) {
+    entry_ = &entry;
+    seen_.clear();
+  }
   void Matched(const Found& found) override {
-    Held held{entry_->container, found, {}, {}, {}, {}};
-    held.found.text = {};
+    Held held{entry_->container, found, {}, {}, {}, {}, {}};
+    held.found.text = held.found.before = held.found.after = {};
     if (entry_->locator != nullptr) held.place = entry_->locator->Locate(found);
+    const std::uint64_t key = FingerprintKey(entry_->container, held.place, found);
+    held.fingerprint = Fingerprint(key, seen_[key]++);
     held.sheet = held.place.sheet;
     held.part = held.place.part;
     held.attachment = held.place.attachment;
@@ -43,6 +50,7 @@ class Keeper final : public SearchSink {
  private:
   std::vector<Held>& kept_;
   const Entry* entry_ = nullptr;
+  std::unordered_map<std::uint64_t, std::uint64_t> seen_;  // this text's fingerprint keys
 };
 
 py::dict WhereOf(const Held& held) {
@@ -117,6 +125,7 @@ py::tuple FindInFile(const std::string& path, const std::string& minimum) {
     record["length"] = match.length;
     record["number"] = std::string(match.number.data(), match.number.size());
     record["confidence"] = std::string(ConfidenceName(match.confidence));
+    record["fingerprint"] = held.fingerprint;
     record["keyword"] = match.keyword.empty() ? py::object(py::none())
                                               : py::object(py::str(std::string(match.keyword)));
     matches.append(record);

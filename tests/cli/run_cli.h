@@ -33,6 +33,10 @@ std::string WriteTemp(const std::string& name, const std::string& content);
 RunResult RunCli(const std::vector<std::string>& args, const std::string& inputPath = "/dev/null",
                  const std::string& outputPath = TempPath("stdout"));
 
+// scan --json's lines with each fingerprint, which depends on where the
+// file lies, written "{fp}".
+std::string WithoutFingerprints(std::string out);
+
 // The text's lines, without their line feeds.
 std::vector<std::string> Lines(const std::string& text);
 
