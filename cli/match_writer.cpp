@@ -53,6 +53,10 @@ void MatchWriter::Matched(const Found& found) {
 
 void MatchWriter::WriteText(const Found& found, const Place& place) {
   TextBuffer& out = Buffer();
+  if (!commit_.empty()) {
+    out += std::string_view(date_).substr(0, 10);
+    out += ' ';
+  }
   std::string_view name = name_;
   // An attachment read as text is named after its message and part.
   const bool attached = place.kind == PlaceKind::MailPart && !place.attachment.empty();
@@ -101,6 +105,12 @@ void MatchWriter::WriteJson(const Found& found, const Place& place, std::string_
   TextBuffer& out = Buffer();
   out += R"({"path":")"sv;
   AppendJsonEscaped(out, path_);
+  if (!commit_.empty()) {
+    out += R"(","commit":")"sv;
+    out += commit_;
+    out += R"(","date":")"sv;
+    out += date_;
+  }
   fmt::format_to(std::back_inserter(out), R"(","line":{},"column":{},"offset":{},"length":{},)",
                  found.line, found.column.codePoints, match.offset, match.length);
   out += R"("number":")"sv;

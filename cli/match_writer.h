@@ -40,6 +40,12 @@ class MatchWriter final : public SearchSink, public BufferedOutput {
   // file's own (not decoded from another encoding, nor inside a container).
   void BeginText(const std::vector<std::string>& container, Locator* locator, bool asIs);
   std::uint64_t FoundInFile() const { return found_; }
+  // Names the commit the texts that follow come from (scan --git), with
+  // its date; "" for none.
+  void SetCommit(std::string commit, std::string date) {
+    commit_ = std::move(commit);
+    date_ = std::move(date);
+  }
   // Matches left out: numbers allowed, findings in the baseline.
   std::uint64_t Allowed() const { return allowed_; }
   std::uint64_t InBaseline() const { return inBaseline_; }
@@ -62,6 +68,8 @@ class MatchWriter final : public SearchSink, public BufferedOutput {
   std::string name_;  // the chain joined by "!"
   Locator* locator_ = nullptr;
   bool asIs_ = false;
+  std::string commit_;
+  std::string date_;
   std::unordered_map<std::uint64_t, std::uint64_t> seen_;  // this text's fingerprint keys
   std::uint64_t found_ = 0;
   std::uint64_t allowed_ = 0;

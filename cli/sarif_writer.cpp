@@ -108,13 +108,18 @@ void MatchWriter::WriteSarif(const Found& found, const Place& place, std::string
   out += R"(","uriBaseId":"SRCROOT"})"sv;
   // A region counts in the file's own text; inside a container, or in text
   // decoded from another encoding, the place is said in the properties.
-  if (asIs_ && place.kind == PlaceKind::Line && container_->size() == 1) {
+  // A commit's lines are its version's: they have lines but no offsets.
+  const bool lines = place.kind == PlaceKind::Line && (container_->size() == 1 || !commit_.empty());
+  if (lines && (asIs_ || !commit_.empty())) {
     fmt::format_to(std::back_inserter(out),
-                   R"(,"region":{{"startLine":{},"startColumn":{},"endColumn":{},)"
-                   R"("byteOffset":{},"byteLength":{}}})",
-                   found.line, found.column.codePoints,
-                   found.column.codePoints + (found.end.codePoints - found.start.codePoints),
-                   match.offset, match.length);
+                   R"(,"region":{{"startLine":{},"startColumn":{},"endColumn":{})", found.line,
+                   found.column.codePoints,
+                   found.column.codePoints + (found.end.codePoints - found.start.codePoints));
+    if (asIs_) {
+      fmt::format_to(std::back_inserter(out), R"(,"byteOffset":{},"byteLength":{})", match.offset,
+                     match.length);
+    }
+    out += '}';
   }
   out += '}';
   if (container_->size() > 1 || place.kind != PlaceKind::Line) {
@@ -126,6 +131,12 @@ void MatchWriter::WriteSarif(const Found& found, const Place& place, std::string
   out += fingerprint;
   out += R"("},"properties":{"confidence":")"sv;
   out += ConfidenceName(match.confidence);
+  if (!commit_.empty()) {
+    out += R"(","commit":")"sv;
+    out += commit_;
+    out += R"(","date":")"sv;
+    out += date_;
+  }
   out += R"(","container":)"sv;
   AppendContainer(out);
   out += R"(,"where":)"sv;

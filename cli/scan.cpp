@@ -17,6 +17,7 @@
 #include "cli/command.h"
 #include "cli/escape.h"
 #include "cli/findings_filter.h"
+#include "cli/git_history.h"
 #include "cli/input.h"
 #include "cli/match_writer.h"
 #include "cli/options.h"
@@ -159,6 +160,51 @@ void ScanDescriptor(int fd, const std::string& path, ScanRun& scan) {
   scan.writer.FileDone();
 }
 
+// Hands on only the matches on lines a commit added, each with its line's
+// number in the commit's version of the file.
+class AddedLines final : public SearchSink {
+ public:
+  AddedLines(SearchSink& sink, const CommitText& text) : sink_(sink), text_(text) {}
+  void Matched(const Found& found) override {
+    const std::uint64_t index = found.line - 1;
+    if (found.line == 0 || index >= text_.added.size() || !text_.added[index]) return;
+    Found placed = found;
+    placed.line = text_.lines[index];
+    sink_.Matched(placed);
+  }
+
+ private:
+  SearchSink& sink_;
+  const CommitText& text_;
+};
+
+// Scans what each commit of a range added, file by file.
+void ScanHistory(const std::string& range, ScanRun& scan) {
+  std::string error;
+  const bool read = ReadGitHistory(
+      range, scan.options.paths,
+      [&](const CommitText& text) {
+        if (!scan.writer.Ok()) return;
+        const std::vector<std::string> container{text.commit.substr(0, 12), text.path};
+        scan.writer.BeginFile(text.path);
+        scan.writer.SetCommit(text.commit, text.date);
+        scan.writer.BeginText(container, nullptr, false);
+        AddedLines added(scan.writer, text);
+        scan.searcher.Search(text.text, added);
+        ++scan.totals.files;
+        scan.totals.bytes += text.text.size();
+        scan.totals.matches += scan.writer.FoundInFile();
+        scan.totals.filesWithMatches += scan.writer.FoundInFile() != 0 ? 1 : 0;
+        scan.writer.FileDone();
+        scan.progress.Update(scan.totals);
+      },
+      error);
+  if (!read) {
+    Report(scan.err, "cannot read the history: {}", error);
+    scan.totals.failed = true;
+  }
+}
+
 // Opens a file met in a folder without waiting on it, and scans it only
 // when it is a regular file: a pipe, socket or device is counted and left,
 // as grep and ripgrep leave them, since reading one may never end.
@@ -235,9 +281,10 @@ int ScanEverything(const ScanOptions& options, const FindingsFilter& filter, int
   MatchWriter writer(out, options, filter);
   Totals totals;
   Progress progress(err, options.progress);
-  // -l and -c need no lines or columns, which cost a pass over the text.
-  Searcher searcher(
-      {.minimum = options.minimum, .places = !options.filesWithMatches && !options.count});
+  // -l and -c need no lines or columns, which cost a pass over the text;
+  // a commit's added lines are told by theirs.
+  Searcher searcher({.minimum = options.minimum,
+                     .places = options.git || (!options.filesWithMatches && !options.count)});
   ScanRun scan{options, writer, searcher, totals, progress, err, {}, {}};
   scan.open.text.encoding = options.encoding;
   scan.open.open = !options.noOpen;
@@ -245,7 +292,8 @@ int ScanEverything(const ScanOptions& options, const FindingsFilter& filter, int
   std::vector<std::string> paths = options.paths;
   if (paths.empty()) paths.emplace_back(kStandardInput);
   writer.BeginReport();
-  for (const std::string& path : paths) {
+  if (options.git) ScanHistory(*options.git, scan);
+  for (const std::string& path : options.git ? std::vector<std::string>() : paths) {
     if (path == kStandardInput) {
       ScanDescriptor(stdinFd, path, scan);
     } else {
@@ -324,15 +372,26 @@ class Scan final : public Command {
                      "An earlier run's report (--json or --sarif): its findings are left "
                      "out, by fingerprint, and counted in the summary")
         ->check(CLI::ExistingFile);
+    git_ = command_
+               ->add_option("--git", gitRange_,
+                            "Scan what each commit of a range added (default: all history "
+                            "reachable from HEAD), in the repository of the current folder, "
+                            "through git log -p; PATHs, if any, limit it to those files")
+               ->expected(0, 1);
   }
 
   int Run() override {
     options_.progress = isatty(STDERR_FILENO) != 0;
+    if (git_->count() != 0) {
+      options_.git = gitRange_.empty() || gitRange_.front().empty() ? "HEAD" : gitRange_.front();
+    }
     return RunScan(options_, STDIN_FILENO, stdout, stderr);
   }
 
  private:
   ScanOptions options_;
+  CLI::Option* git_ = nullptr;
+  std::vector<std::string> gitRange_;
 };
 
 }  // namespace

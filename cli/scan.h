@@ -27,6 +27,7 @@ struct ScanOptions {
   std::optional<std::string> output;    // -o: the report's file, else standard output
   std::optional<std::string> allow;     // numbers never reported
   std::optional<std::string> baseline;  // an earlier report: its findings left out
+  std::optional<std::string> git;       // a range of commits: what each added
 };
 
 // The keywords, for --help and the manual page: "social insurance, ...,
