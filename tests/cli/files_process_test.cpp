@@ -244,16 +244,6 @@ TEST(OpenedPdfs, AReaderThatNeverEndsIsStopped) {
 }
 
 // Runs a shell command and returns what it printed.
-std::string Printed(const std::string& command) {
-  std::string out;
-  if (std::FILE* pipe = popen(command.c_str(), "r")) {
-    char block[4096];
-    while (const std::size_t got = std::fread(block, 1, sizeof block, pipe)) out.append(block, got);
-    pclose(pipe);
-  }
-  return out;
-}
-
 // redact FILE -o OUT: the same format, every SIN's digits hidden, every
 // member's name, size, time and mode kept as the listing shows them; or a
 // refusal with nothing written.

@@ -4,6 +4,7 @@
 // old findings, and an allow-list that leaves out numbers wherever they are.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -145,6 +146,39 @@ TEST(Reports, SarifAndJsonShareFingerprints) {
   const RunResult left = RunCli({"scan", "--sarif", "--baseline", baseline, file});
   EXPECT_EQ(left.status, 1) << left.err;
   EXPECT_NE(left.out.find("\"results\":[]"), std::string::npos) << left.out;
+}
+
+// scan --git in a repository made here: a number added, kept for three
+// commits and then deleted is reported once, at the commit that added it,
+// with its date and its line in that commit's version of the file.
+TEST(Reports, GitHistoryNamesTheCommitThatAddedANumber) {
+  const std::string repo = TempPath("history");
+  const std::string in = "cd '" + repo + "' && ";
+  ASSERT_EQ(std::system(("rm -rf '" + repo + "' && mkdir '" + repo + "' && " + in +
+                         "git init -q && git config user.email t@example.org && "
+                         "git config user.name Tests && "
+                         "printf 'a note\\n' > notes.txt && git add notes.txt && "
+                         "git commit -qm one && "
+                         "printf 'a note\\nSIN 046 454 286\\n' > notes.txt && "
+                         "git commit -qam adds && "
+                         "printf 'a note\\nSIN 046 454 286\\nmore\\n' > notes.txt && "
+                         "git commit -qam keeps && "
+                         "printf 'first\\na note\\nSIN 046 454 286\\nmore\\n' > notes.txt && "
+                         "git commit -qam moves && printf 'a note\\n' > notes.txt && "
+                         "git commit -qam deletes")
+                            .c_str()),
+            0);
+  const std::string adding = Printed(in + "git log -1 --format='%cs %h' --abbrev=12 HEAD~3");
+  setenv("GIT_DIR", (repo + "/.git").c_str(), 1);
+  const RunResult all = RunCli({"scan", "--git"});
+  const RunResult late = RunCli({"scan", "--git", "HEAD~2..HEAD"});
+  const RunResult json = RunCli({"scan", "--git", "--json"});
+  unsetenv("GIT_DIR");
+  EXPECT_EQ(all.status, 0) << all.err;
+  EXPECT_EQ(all.out,
+            adding.substr(0, adding.size() - 1) + "!notes.txt:2:5: *** *** 286 (high: SIN)\n");
+  EXPECT_EQ(late.status, 1) << late.out;
+  EXPECT_NE(json.out.find("\"commit\":\"" + adding.substr(11, 12)), std::string::npos) << json.out;
 }
 
 }  // namespace

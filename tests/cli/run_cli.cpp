@@ -84,6 +84,16 @@ RunResult RunCli(const std::vector<std::string>& args, const std::string& inputP
   return result;
 }
 
+std::string Printed(const std::string& command) {
+  std::string out;
+  if (std::FILE* pipe = popen(command.c_str(), "r")) {
+    char block[4096];
+    while (const std::size_t got = std::fread(block, 1, sizeof block, pipe)) out.append(block, got);
+    pclose(pipe);
+  }
+  return out;
+}
+
 std::string WithoutFingerprints(std::string out) {
   const std::string field = "\"fingerprint\":\"";
   for (std::size_t at = out.find(field); at != std::string::npos; at = out.find(field, at + 1)) {

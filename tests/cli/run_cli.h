@@ -33,6 +33,9 @@ std::string WriteTemp(const std::string& name, const std::string& content);
 RunResult RunCli(const std::vector<std::string>& args, const std::string& inputPath = "/dev/null",
                  const std::string& outputPath = TempPath("stdout"));
 
+// What a shell command prints on its standard output.
+std::string Printed(const std::string& command);
+
 // scan --json's lines with each fingerprint, which depends on where the
 // file lies, written "{fp}".
 std::string WithoutFingerprints(std::string out);
