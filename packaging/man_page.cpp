@@ -4,6 +4,7 @@
 // region captions, the first-digit order and the series from the core's
 // tables, and annotate's column names, in the same words as --help.
 // Usage: man_page TEMPLATE OUTPUT
+#include <mivaro/files.h>
 #include <mivaro/scan.h>
 
 #include <string>
@@ -18,7 +19,15 @@
 #include "tools/fill_template.h"
 
 int main(int argc, char** argv) {
+  const mivaro::OpenLimits limits;
   const mivaro::tools::Fact facts[] = {
+      {"@MAX_DEPTH@", std::to_string(limits.depth)},
+      {"@MAX_MEMBER_MIB@", std::to_string(limits.memberBytes >> 20)},
+      {"@MAX_RATIO@", std::to_string(limits.ratio)},
+      {"@RATIO_FROM_MIB@", std::to_string(limits.ratioFrom >> 20)},
+      {"@MAX_MEMBERS@", std::to_string(limits.members)},
+      {"@MAX_MEMORY_MIB@", std::to_string(limits.memory >> 20)},
+      {"@MAX_PDF_SECONDS@", std::to_string(limits.pdfSeconds)},
       {"@VERSION@", std::string(mivaro::Version())},
       {"@REGION_CAPTIONS@", mivaro::cli::RegionCaptionList()},
       {"@REGION_PRIORITY@", mivaro::cli::RegionPriorityList()},
