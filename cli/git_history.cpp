@@ -23,7 +23,9 @@ constexpr char kCommitMark = '\x01';
 // Reads git log -p's output a line at a time into CommitTexts.
 class PatchReader {
  public:
-  explicit PatchReader(const std::function<void(const CommitText&)>& each) : each_(each) {}
+  PatchReader(const std::function<void(const CommitText&)>& each,
+              const std::function<void(const CommitBlob&)>& binary)
+      : each_(each), binary_(binary) {}
 
   void Line(std::string_view line) {
     if (newLeft_ > 0 || oldLeft_ > 0) return HunkLine(line);
@@ -33,9 +35,15 @@ class PatchReader {
       const std::size_t space = line.find(' ');
       text_.commit = line.substr(0, space);
       text_.date = space == std::string_view::npos ? "" : line.substr(space + 1);
+      blobs_.clear();
+    } else if (line.starts_with(":")) {
+      Raw(line);
     } else if (line.starts_with("diff --git ")) {
       Flush();
       text_.path.clear();
+      header_ = line;
+    } else if (line.starts_with("Binary files ") && line.ends_with(" differ")) {
+      Binary();
     } else if (line.starts_with("+++ ")) {
       text_.path = PathOf(line.substr(4));
     } else if (line.starts_with("@@ -")) {
@@ -70,6 +78,39 @@ class PatchReader {
     count(line.substr(plus + 2, end - plus - 2), next_, newLeft_);
   }
 
+  // ":100644 100644 <old> <new> M\tpath": the blobs of each file the
+  // commit changed ("R100\told\tnew" for a rename).
+  void Raw(std::string_view line) {
+    const std::size_t tab = line.find('\t');
+    if (tab == std::string_view::npos) return;
+    std::vector<std::string_view> fields;
+    for (std::size_t at = 1, end; at < tab; at = end + 1) {
+      end = std::min(line.find(' ', at), tab);
+      fields.push_back(line.substr(at, end - at));
+    }
+    std::string_view path = line.substr(tab + 1);
+    if (const std::size_t second = path.find('\t'); second != std::string_view::npos) {
+      path = path.substr(second + 1);
+    }
+    if (fields.size() < 5) return;
+    blobs_.push_back({PathOf(path, false), std::string(fields[2]), std::string(fields[3])});
+  }
+
+  // A binary file's diff: the file is the one of the commit's whose path
+  // ends the "diff --git" line.
+  void Binary() {
+    for (const Blobs& blob : blobs_) {
+      if (!std::string_view(header_).ends_with(" b/" + blob.path) &&
+          !std::string_view(header_).ends_with(" \"b/" + blob.path + "\"")) {
+        continue;
+      }
+      if (blob.after.find_first_not_of('0') == std::string::npos) return;  // deleted
+      const bool added = blob.before.find_first_not_of('0') == std::string::npos;
+      binary_({text_.commit, text_.date, blob.path, added ? "" : blob.before, blob.after});
+      return;
+    }
+  }
+
   void HunkLine(std::string_view line) {
     const char kind = line.empty() ? ' ' : line[0];
     if (kind == '\\') return;  // "\ No newline at end of file"
@@ -88,7 +129,7 @@ class PatchReader {
 
   // "b/name", or git's quoted form for names with unusual bytes; "" for
   // /dev/null, a file the commit deleted.
-  static std::string PathOf(std::string_view name) {
+  static std::string PathOf(std::string_view name, bool prefixed = true) {
     if (name == "/dev/null") return {};
     std::string path;
     if (name.size() >= 2 && name.front() == '"' && name.back() == '"') {
@@ -107,41 +148,33 @@ class PatchReader {
     } else {
       path = name;
     }
-    return path.starts_with("b/") ? path.substr(2) : path;
+    return prefixed && path.starts_with("b/") ? path.substr(2) : path;
   }
 
+  struct Blobs {
+    std::string path;
+    std::string before;
+    std::string after;
+  };
+
   const std::function<void(const CommitText&)>& each_;
+  const std::function<void(const CommitBlob&)>& binary_;
   CommitText text_;
-  std::uint64_t next_ = 0;  // the next new line's number
+  std::vector<Blobs> blobs_;  // the commit's files, from its raw lines
+  std::string header_;        // the current file's "diff --git" line
+  std::uint64_t next_ = 0;    // the next new line's number
   std::uint64_t newLeft_ = 0;
   std::uint64_t oldLeft_ = 0;
 };
 
 }  // namespace
 
-bool ReadGitHistory(const std::string& range, const std::vector<std::string>& paths,
-                    const std::function<void(const CommitText&)>& each, std::string& error) {
-  // The user's settings must not change what the patch looks like.
-  std::vector<std::string> args = {"git",
-                                   "-c",
-                                   "core.quotePath=false",
-                                   "-c",
-                                   "diff.suppressBlankEmpty=false",
-                                   "-c",
-                                   "log.showSignature=false",
-                                   "log",
-                                   "-p",
-                                   "--reverse",
-                                   "--root",
-                                   "--no-color",
-                                   "--no-ext-diff",
-                                   "--no-textconv",
-                                   "--src-prefix=a/",
-                                   "--dst-prefix=b/",
-                                   "--format=%x01%H %cI",
-                                   range,
-                                   "--"};
-  args.insert(args.end(), paths.begin(), paths.end());
+namespace {
+
+// Runs git with args, handing take each block of what it prints until take
+// says to stop; false, saying why, when git cannot run or fails.
+bool RunGit(std::vector<std::string> args, const std::function<bool(std::string_view)>& take,
+            std::string& error) {
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
@@ -162,32 +195,94 @@ bool ReadGitHistory(const std::string& range, const std::vector<std::string>& pa
     error = std::string("cannot run git: ") + std::strerror(spawned);
     return false;
   }
-  PatchReader reader(each);
-  std::string pending;
   std::array<char, 65536> block{};
-  for (ssize_t got; (got = read(pipe[0], block.data(), block.size())) != 0;) {
+  bool taking = true;
+  for (ssize_t got; taking && (got = read(pipe[0], block.data(), block.size())) != 0;) {
     if (got < 0) {
       if (errno == EINTR) continue;
       break;
     }
-    pending.append(block.data(), static_cast<std::size_t>(got));
-    std::size_t start = 0;
-    for (std::size_t end; (end = pending.find('\n', start)) != std::string::npos; start = end + 1) {
-      reader.Line(std::string_view(pending).substr(start, end - start));
-    }
-    pending.erase(0, start);
+    taking = take(std::string_view(block.data(), static_cast<std::size_t>(got)));
   }
-  if (!pending.empty()) reader.Line(pending);
-  reader.Flush();
-  close(pipe[0]);
+  close(pipe[0]);  // a git still writing ends on a broken pipe
   int status = 0;
   while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+  if (taking && (!WIFEXITED(status) || WEXITSTATUS(status) != 0)) {
+    error = "git failed";
+    return false;
+  }
+  return taking;
+}
+
+}  // namespace
+
+bool ReadGitHistory(const std::string& range, const std::vector<std::string>& paths,
+                    const std::function<void(const CommitText&)>& text,
+                    const std::function<void(const CommitBlob&)>& binary, std::string& error) {
+  // The user's settings must not change what the patch looks like.
+  std::vector<std::string> args = {"git",
+                                   "-c",
+                                   "core.quotePath=false",
+                                   "-c",
+                                   "diff.suppressBlankEmpty=false",
+                                   "-c",
+                                   "log.showSignature=false",
+                                   "log",
+                                   "-p",
+                                   "--raw",
+                                   "--no-abbrev",
+                                   "--reverse",
+                                   "--root",
+                                   "--no-color",
+                                   "--no-ext-diff",
+                                   "--no-textconv",
+                                   "--src-prefix=a/",
+                                   "--dst-prefix=b/",
+                                   "--format=%x01%H %cI",
+                                   range,
+                                   "--"};
+  args.insert(args.end(), paths.begin(), paths.end());
+  PatchReader reader(text, binary);
+  std::string pending;
+  const bool read = RunGit(
+      std::move(args),
+      [&](std::string_view block) {
+        pending.append(block);
+        std::size_t start = 0;
+        for (std::size_t end; (end = pending.find('\n', start)) != std::string::npos;
+             start = end + 1) {
+          reader.Line(std::string_view(pending).substr(start, end - start));
+        }
+        pending.erase(0, start);
+        return true;
+      },
+      error);
+  if (!read) {
     error = "git log failed (is this a repository, and the range one it has?)";
     return false;
   }
+  if (!pending.empty()) reader.Line(pending);
+  reader.Flush();
   return true;
+}
+
+bool ReadGitBlob(const std::string& blob, std::uint64_t most, std::string& bytes,
+                 std::string& error) {
+  bytes.clear();
+  const bool read = RunGit(
+      {"git", "cat-file", "blob", blob},
+      [&](std::string_view block) {
+        bytes.append(block);
+        return bytes.size() <= most;
+      },
+      error);
+  if (bytes.size() > most) {
+    error = "larger than " + std::to_string(most >> 20) + " MiB (the limit on memory)";
+    return false;
+  }
+  if (!read && error.empty()) error = "git cat-file failed";
+  return read;
 }
 
 }  // namespace mivaro::cli

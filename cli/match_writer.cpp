@@ -24,15 +24,19 @@ std::string MatchWriter::FingerprintOf(const Found& found, const Place& place) {
 }
 
 void MatchWriter::Matched(const Found& found) {
+  const bool listed = options_.filesWithMatches || options_.count;
+  const bool printed = options_.json || options_.sarif || filter_.HasBaseline();
+  // Places are asked for once, in order, and only when something needs them.
+  MatchedAt(found, locator_ != nullptr && (!listed || printed) ? locator_->Locate(found) : Place{});
+}
+
+void MatchWriter::MatchedAt(const Found& found, const Place& place) {
   if (filter_.Allows(found.match.number)) {
     ++allowed_;
     return;
   }
   const bool listed = options_.filesWithMatches || options_.count;
   const bool printed = options_.json || options_.sarif || filter_.HasBaseline();
-  // Places are asked for once, in order, and only when something needs them.
-  const Place place =
-      locator_ != nullptr && (!listed || printed) ? locator_->Locate(found) : Place{};
   const std::string fingerprint = printed ? FingerprintOf(found, place) : std::string();
   if (filter_.InBaseline(fingerprint)) {
     ++inBaseline_;

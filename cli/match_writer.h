@@ -50,6 +50,8 @@ class MatchWriter final : public SearchSink, public BufferedOutput {
   std::uint64_t Allowed() const { return allowed_; }
   std::uint64_t InBaseline() const { return inBaseline_; }
   void Matched(const Found& found) override;
+  // A match whose place its text's Locator has already given.
+  void MatchedAt(const Found& found, const Place& place);
   // Ends the file: its name with -l, its count with -c.
   void FileDone();
 

@@ -150,7 +150,8 @@ TEST(Reports, SarifAndJsonShareFingerprints) {
 
 // scan --git in a repository made here: a number added, kept for three
 // commits and then deleted is reported once, at the commit that added it,
-// with its date and its line in that commit's version of the file.
+// with its date and its line in that commit's version of the file; and so
+// is a workbook's.
 TEST(Reports, GitHistoryNamesTheCommitThatAddedANumber) {
   const std::string repo = TempPath("history");
   const std::string in = "cd '" + repo + "' && ";
@@ -173,7 +174,23 @@ TEST(Reports, GitHistoryNamesTheCommitThatAddedANumber) {
   const RunResult all = RunCli({"scan", "--git"});
   const RunResult late = RunCli({"scan", "--git", "HEAD~2..HEAD"});
   const RunResult json = RunCli({"scan", "--git", "--json"});
+  // A workbook committed, then committed again redacted, then deleted: its
+  // SINs once, at the commit that added it, read as scan reads workbooks.
+  const std::string cli = MIVARO_CLI_PATH;
+  ASSERT_EQ(std::system((in + "cp '" MIVARO_TEST_FILES "/book.xlsx' export.xlsx && " +
+                         "git add export.xlsx && git commit -qm export && '" + cli +
+                         "' redact export.xlsx -o export.xlsx 2>/dev/null && "
+                         "git commit -qam redacted && git rm -q export.xlsx && "
+                         "git commit -qm gone")
+                            .c_str()),
+            0);
+  const RunResult workbook = RunCli({"scan", "--git", "HEAD~4.."});
+  const std::string exported = Printed(in + "git log -1 --format='%cs %h' --abbrev=12 HEAD~2");
   unsetenv("GIT_DIR");
+  const std::string at = exported.substr(0, exported.size() - 1);
+  EXPECT_EQ(workbook.out, at + "!export.xlsx!Payroll!B2: *** *** 286 (high: SIN)\n" + at +
+                              "!export.xlsx!Notes!C5: *** *** 544 (medium)\n")
+      << workbook.err;
   EXPECT_EQ(all.status, 0) << all.err;
   EXPECT_EQ(all.out,
             adding.substr(0, adding.size() - 1) + "!notes.txt:2:5: *** *** 286 (high: SIN)\n");
