@@ -24,10 +24,9 @@ std::string MatchWriter::FingerprintOf(const Found& found, const Place& place) {
 }
 
 void MatchWriter::Matched(const Found& found) {
-  const bool listed = options_.filesWithMatches || options_.count;
-  const bool printed = options_.json || options_.sarif || filter_.HasBaseline();
   // Places are asked for once, in order, and only when something needs them.
-  MatchedAt(found, locator_ != nullptr && (!listed || printed) ? locator_->Locate(found) : Place{});
+  const bool placed = locator_ != nullptr && (!Listed() || Fingerprinted());
+  MatchedAt(found, placed ? locator_->Locate(found) : Place{});
 }
 
 void MatchWriter::MatchedAt(const Found& found, const Place& place) {
@@ -35,16 +34,14 @@ void MatchWriter::MatchedAt(const Found& found, const Place& place) {
     ++allowed_;
     return;
   }
-  const bool listed = options_.filesWithMatches || options_.count;
-  const bool printed = options_.json || options_.sarif || filter_.HasBaseline();
-  const std::string fingerprint = printed ? FingerprintOf(found, place) : std::string();
+  const std::string fingerprint = Fingerprinted() ? FingerprintOf(found, place) : std::string();
   if (filter_.InBaseline(fingerprint)) {
     ++inBaseline_;
     return;
   }
   ++found_;
   // -l and -c say nothing of where a match lies.
-  if (listed) return;
+  if (Listed()) return;
   if (options_.sarif) {
     WriteSarif(found, place, fingerprint);
   } else if (options_.json) {

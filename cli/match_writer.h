@@ -56,6 +56,10 @@ class MatchWriter final : public SearchSink, public BufferedOutput {
   void FileDone();
 
  private:
+  // -l and -c: files named or counted, not matches.
+  bool Listed() const { return options_.filesWithMatches || options_.count; }
+  // Whether matches need their fingerprints: to be written, or looked up.
+  bool Fingerprinted() const { return options_.json || options_.sarif || filter_.HasBaseline(); }
   std::string FingerprintOf(const Found& found, const Place& place);
   void WriteJson(const Found& found, const Place& place, std::string_view fingerprint);
   void WriteText(const Found& found, const Place& place);
